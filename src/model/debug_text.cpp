@@ -68,19 +68,26 @@ class RecordPrinter {
 
 std::ostream& operator<<(std::ostream& os, ProfileStepKind kind) {
   switch (kind) {
-    case ProfileStepKind::Exchange: return os << "ProfileStepKind::Exchange";
-    case ProfileStepKind::Compute: return os << "ProfileStepKind::Compute";
-    case ProfileStepKind::Synchronization: return os << "ProfileStepKind::Synchronization";
-    case ProfileStepKind::Idle: return os << "ProfileStepKind::Idle";
+    case ProfileStepKind::Exchange:
+      return os << "ProfileStepKind::Exchange";
+    case ProfileStepKind::Compute:
+      return os << "ProfileStepKind::Compute";
+    case ProfileStepKind::Synchronization:
+      return os << "ProfileStepKind::Synchronization";
+    case ProfileStepKind::Idle:
+      return os << "ProfileStepKind::Idle";
   }
   return os << "ProfileStepKind(" << static_cast<unsigned>(kind) << ')';
 }
 
 std::ostream& operator<<(std::ostream& os, ExchangeActivityKind kind) {
   switch (kind) {
-    case ExchangeActivityKind::Send: return os << "ExchangeActivityKind::Send";
-    case ExchangeActivityKind::Receive: return os << "ExchangeActivityKind::Receive";
-    case ExchangeActivityKind::PartnerBusy: return os << "ExchangeActivityKind::PartnerBusy";
+    case ExchangeActivityKind::Send:
+      return os << "ExchangeActivityKind::Send";
+    case ExchangeActivityKind::Receive:
+      return os << "ExchangeActivityKind::Receive";
+    case ExchangeActivityKind::PartnerBusy:
+      return os << "ExchangeActivityKind::PartnerBusy";
   }
   return os << "ExchangeActivityKind(" << static_cast<unsigned>(kind) << ')';
 }
@@ -121,7 +128,9 @@ std::ostream& operator<<(std::ostream& os, const CycleSample& v) {
 }
 
 std::ostream& operator<<(std::ostream& os, const TileProfile& v) {
-  RecordPrinter(os, "TileProfile").field("physical_tile", v.physical_tile).field("samples", v.samples);
+  RecordPrinter(os, "TileProfile")
+      .field("physical_tile", v.physical_tile)
+      .field("samples", v.samples);
   return os;
 }
 
@@ -219,7 +228,9 @@ std::ostream& operator<<(std::ostream& os, const DeviceConfigWrite& v) {
 }
 
 std::ostream& operator<<(std::ostream& os, const TileProfilePlan& v) {
-  RecordPrinter(os, "TileProfilePlan").field("physical_tile", v.physical_tile).field("steps", v.steps);
+  RecordPrinter(os, "TileProfilePlan")
+      .field("physical_tile", v.physical_tile)
+      .field("steps", v.steps);
   return os;
 }
 

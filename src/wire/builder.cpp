@@ -1,0 +1,178 @@
+#include "wire/builder.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace quarn_package::detail::wire {
+
+Arena::Arena() { open_segment(1); }
+
+std::uint32_t Arena::open_segment(std::uint32_t needed) {
+  const std::uint32_t size = std::max(needed, next_size_);
+  next_size_ = size < kMaxSegmentWords - next_size_ ? next_size_ + size : kMaxSegmentWords;
+  segments_.push_back({size, 0});
+  return static_cast<std::uint32_t>(segments_.size() - 1);
+}
+
+void Arena::begin_writing(std::uint8_t* base, std::span<const std::uint32_t> segment_words) {
+  base_ = base;
+  segment_start_.assign(segment_words.size(), 0);
+  for (std::size_t i = 1; i < segment_words.size(); ++i) {
+    segment_start_[i] = segment_start_[i - 1] + segment_words[i - 1];
+  }
+  segments_.clear();
+  next_size_ = kFirstSegmentWords;
+  open_segment(1);
+}
+
+Location Arena::root_pointer() {
+  segments_[0].used = 1;
+  return {0, 0};
+}
+
+std::vector<std::uint32_t> Arena::segment_words() const {
+  std::vector<std::uint32_t> words;
+  words.reserve(segments_.size());
+  for (const Segment& s : segments_) words.push_back(s.used);
+  return words;
+}
+
+void Arena::refuse(std::string reason) {
+  if (refusal_.empty()) refusal_ = std::move(reason);
+}
+
+void Arena::write_pointer(Location pointer, PointerKind kind, std::int64_t offset,
+                          std::uint32_t upper) {
+  const auto lower = static_cast<std::uint32_t>(offset << 2) | static_cast<std::uint32_t>(kind);
+  store_le<std::uint64_t>(at(pointer), lower | (std::uint64_t{upper} << 32));
+}
+
+Location Arena::place(Location pointer, std::uint32_t words, PointerKind kind,
+                      std::uint32_t upper) {
+  if (words >= kMaxSegmentWords) {
+    refuse("object of " + std::to_string(words) + " words is too large for a message segment");
+    return {};
+  }
+  Segment& own = segments_[pointer.segment];
+  if (words <= own.capacity - own.used) {
+    const Location object{pointer.segment, own.used};
+    own.used += words;
+    if (writing()) {
+      write_pointer(pointer, kind, std::int64_t{object.word} - pointer.word - 1, upper);
+    }
+    return object;
+  }
+  // Elsewhere, behind a landing pad.
+  std::uint32_t target = 0;
+  while (target < segments_.size() &&
+         words + 1 > segments_[target].capacity - segments_[target].used) {
+    ++target;
+  }
+  if (target == segments_.size()) target = open_segment(words + 1);
+  const Location pad{target, segments_[target].used};
+  segments_[target].used += words + 1;
+  if (writing()) {
+    // A far pointer holds the pad's word index in bits 3..31 and the segment above.
+    const std::uint64_t far = (std::uint64_t{pad.word} << 3) |
+                              static_cast<std::uint32_t>(PointerKind::Far) |
+                              (std::uint64_t{target} << 32);
+    store_le<std::uint64_t>(at(pointer), far);
+    write_pointer(pad, kind, 0, upper);
+  }
+  return {target, pad.word + 1};
+}
+
+std::uint8_t* StructBuilder::place_bytes(PointerField field, std::size_t count, std::size_t words) {
+  if (count > kMaxListElements) {
+    arena_->refuse("list of " + std::to_string(count) + " bytes is too large for the format");
+    return nullptr;
+  }
+  const auto n = static_cast<std::uint32_t>(count);
+  const Location object = arena_->place(pointer_location(field), static_cast<std::uint32_t>(words),
+                                        PointerKind::List, list_size_bits(ElementSize::Byte, n));
+  return arena_->writing() ? arena_->at(object) : nullptr;
+}
+
+void StructBuilder::set_text(PointerField field, std::string_view text) {
+  // A text is its bytes and a closing NUL, which the zeroed output already holds.
+  std::uint8_t* out = place_bytes(field, text.size() + 1, words_for_bytes(text.size() + 1));
+  if (out != nullptr && !text.empty()) std::memcpy(out, text.data(), text.size());
+}
+
+void StructBuilder::set_data(PointerField field, std::span<const std::uint8_t> bytes) {
+  std::uint8_t* out = place_bytes(field, bytes.size(), words_for_bytes(bytes.size()));
+  if (out != nullptr && !bytes.empty()) std::memcpy(out, bytes.data(), bytes.size());
+}
+
+void StructBuilder::set_u32_list(PointerField field, std::span<const std::uint32_t> values) {
+  if (values.size() > kMaxListElements) {
+    arena_->refuse("list of " + std::to_string(values.size()) + " numbers is too large");
+    return;
+  }
+  const auto n = static_cast<std::uint32_t>(values.size());
+  const Location object =
+      arena_->place(pointer_location(field), words_for_bytes(std::uint64_t{n} * 4),
+                    PointerKind::List, list_size_bits(ElementSize::FourBytes, n));
+  if (arena_->writing() && n != 0) std::memcpy(arena_->at(object), values.data(), n * 4ull);
+}
+
+StructBuilder StructBuilder::init_struct(PointerField field, StructSize size) {
+  const Location object = arena_->place(pointer_location(field), size.total_words(),
+                                        PointerKind::Struct, struct_size_bits(size));
+  return StructBuilder(*arena_, object, size);
+}
+
+StructListBuilder StructBuilder::init_struct_list(PointerField field, StructSize size,
+                                                  std::size_t count) {
+  const std::uint64_t content = std::uint64_t{size.total_words()} * count;
+  if (count > kMaxListElements || content > kMaxListElements) {
+    arena_->refuse("list of " + std::to_string(count) + " records is too large for the format");
+    return StructListBuilder(*arena_, {}, size, 0);
+  }
+  const auto n = static_cast<std::uint32_t>(count);
+  const auto words = static_cast<std::uint32_t>(content);
+  const Location tag = arena_->place(pointer_location(field), words + 1, PointerKind::List,
+                                     list_size_bits(ElementSize::Composite, words));
+  if (arena_->writing()) {
+    // The tag word is shaped like a struct pointer whose offset field holds the count.
+    store_le<std::uint64_t>(
+        arena_->at(tag), (std::uint64_t{n} << 2) | (std::uint64_t{struct_size_bits(size)} << 32));
+  }
+  return StructListBuilder(*arena_, {tag.segment, tag.word + 1}, size, n);
+}
+
+std::size_t table_bytes(std::size_t segment_count) { return (segment_count / 2 + 1) * 8; }
+
+void write_table(std::uint8_t* out, std::span<const std::uint32_t> segment_words) {
+  store_le<std::uint32_t>(out, static_cast<std::uint32_t>(segment_words.size() - 1));
+  for (std::size_t i = 0; i < segment_words.size(); ++i) {
+    store_le<std::uint32_t>(out + 4 + 4 * i, segment_words[i]);
+  }
+  if (segment_words.size() % 2 == 0) store_le<std::uint32_t>(out + 4 + 4 * segment_words.size(), 0);
+}
+
+Result<void> write_to_stream(std::ostream& output, std::span<const std::uint8_t> message) {
+  const std::size_t count = std::size_t{load_le<std::uint32_t>(message.data())} + 1;
+  std::size_t at = table_bytes(count);
+  auto put = [&output](std::span<const std::uint8_t> block) {
+    output.write(reinterpret_cast<const char*>(block.data()),
+                 static_cast<std::streamsize>(block.size()));
+    return !output.fail();
+  };
+  try {
+    bool ok = put(message.first(at));
+    for (std::size_t i = 0; ok && i < count; ++i) {
+      const std::size_t bytes =
+          std::size_t{load_le<std::uint32_t>(message.data() + 4 + 4 * i)} * kBytesPerWord;
+      ok = put(message.subspan(at, bytes));
+      at += bytes;
+    }
+    if (ok) return {};
+  } catch (const std::exception&) {
+    // A stream with exceptions enabled reports its failure by throwing.
+  }
+  return std::unexpected(
+      PackageError::capnp(CapnpErrorKind::SinkFailed, "output stream refused the message"));
+}
+
+}  // namespace quarn_package::detail::wire
