@@ -32,12 +32,12 @@ inline std::vector<std::uint8_t> frame(const std::vector<Words>& segments) {
 
 // Pointer words, built from their fields.
 inline std::uint64_t struct_ptr(std::int32_t offset, std::uint16_t data, std::uint16_t ptrs) {
-  return (static_cast<std::uint32_t>(offset) << 2) |
-         (std::uint64_t{data} << 32) | (std::uint64_t{ptrs} << 48);
+  return (static_cast<std::uint32_t>(offset) << 2) | (std::uint64_t{data} << 32) |
+         (std::uint64_t{ptrs} << 48);
 }
 inline std::uint64_t list_ptr(std::int32_t offset, std::uint8_t element_size, std::uint32_t count) {
-  return (static_cast<std::uint32_t>(offset) << 2) | 1 |
-         (std::uint64_t{element_size} << 32) | (std::uint64_t{count} << 35);
+  return (static_cast<std::uint32_t>(offset) << 2) | 1 | (std::uint64_t{element_size} << 32) |
+         (std::uint64_t{count} << 35);
 }
 inline std::uint64_t far_ptr(std::uint32_t segment, std::uint32_t word, bool double_far = false) {
   return (std::uint64_t{word} << 3) | (double_far ? 4u : 0u) | 2 | (std::uint64_t{segment} << 32);
@@ -75,7 +75,7 @@ class FramedMessage {
   // Where a (struct or list) pointer leads, following a single far pointer.
   struct Target {
     std::size_t segment;
-    std::size_t word;      // first word of the object (a composite list's tag)
+    std::size_t word;       // first word of the object (a composite list's tag)
     std::uint64_t pointer;  // the pointer that describes it (the landing pad when far)
     bool far;
     std::size_t pad_word;  // landing pad's index when far
