@@ -8,6 +8,7 @@
 #include "model/checked.hpp"
 #include "model/format.hpp"
 #include "model/log_emit.hpp"
+#include "model/try.hpp"
 #include "quarn_package/application.hpp"
 
 namespace quarn_package {
@@ -74,11 +75,10 @@ Result<std::vector<std::uint8_t>> Application::tile_image(std::uint32_t physical
   if (segments.empty()) return fail("tile has no loadable segments");
 
   const std::uint32_t load_base = lowest_address(segments);
-  const auto size = image_size(physical_tile, segments, load_base);
-  if (!size) return std::unexpected(size.error());
+  QP_ASSIGN_OR_RETURN(const std::uint64_t size, image_size(physical_tile, segments, load_base));
 
-  std::vector<std::uint8_t> image(*size);
-  trace_reconstruction(physical_tile, load_base, *size);
+  std::vector<std::uint8_t> image(size);
+  trace_reconstruction(physical_tile, load_base, size);
   // In list order, so a later segment overwrites an earlier one where they overlap.
   for (const Segment& segment : segments) {
     if (segment.data.empty()) continue;  // memcpy wants valid pointers even for 0 bytes

@@ -11,6 +11,7 @@
 
 #include "model/checked.hpp"
 #include "model/format.hpp"
+#include "model/try.hpp"
 #include "quarn_package/application.hpp"
 
 namespace quarn_package {
@@ -86,11 +87,9 @@ Result<void> check_tiles(const std::vector<TileImage>& tiles, TileSet& tile_ids)
     }
     ranges.clear();
     for (const Segment& segment : tile.segments) {
-      if (auto checked = check_segment(tile.physical_tile, segment, ranges); !checked) {
-        return checked;
-      }
+      QP_RETURN_IF_ERROR(check_segment(tile.physical_tile, segment, ranges));
     }
-    if (auto checked = check_overlaps(tile.physical_tile, ranges); !checked) return checked;
+    QP_RETURN_IF_ERROR(check_overlaps(tile.physical_tile, ranges));
   }
   return {};
 }
@@ -152,7 +151,7 @@ Result<void> check_bindings(const std::vector<Binding>& bindings,
       return fail(format_message("empty or duplicate binding ", binding.name));
     }
     for (const RegionSlice& slice : binding.slices) {
-      if (auto checked = check_binding_slice(binding, slice, tile_ids); !checked) return checked;
+      QP_RETURN_IF_ERROR(check_binding_slice(binding, slice, tile_ids));
     }
   }
   return {};
@@ -162,7 +161,7 @@ Result<void> check_all_bindings(const Application& app, const TileSet& tile_ids)
   std::unordered_set<std::string_view> names;
   names.reserve(app.inputs.size() + app.outputs.size() + app.weights.size());
   for (const auto* list : {&app.inputs, &app.outputs, &app.weights}) {
-    if (auto checked = check_bindings(*list, names, tile_ids); !checked) return checked;
+    QP_RETURN_IF_ERROR(check_bindings(*list, names, tile_ids));
   }
   return {};
 }
@@ -214,26 +213,20 @@ Result<void> check_host_call(const HostCall& call, const PageSizes& pages) {
   if (call.invocations == 0) {
     return fail(format_message("host call ", call.name, " has no invocations"));
   }
-  if (auto checked =
-          validate_host_batch_ends(call, "input", call.input_batch_ends, call.inputs.size());
-      !checked) {
-    return checked;
-  }
-  if (auto checked =
-          validate_host_batch_ends(call, "output", call.output_batch_ends, call.outputs.size());
-      !checked) {
-    return checked;
-  }
-  if (auto checked = check_host_slices(call, call.inputs, pages); !checked) return checked;
+  QP_RETURN_IF_ERROR(
+      validate_host_batch_ends(call, "input", call.input_batch_ends, call.inputs.size()));
+  QP_RETURN_IF_ERROR(
+      validate_host_batch_ends(call, "output", call.output_batch_ends, call.outputs.size()));
+  QP_RETURN_IF_ERROR(check_host_slices(call, call.inputs, pages));
   return check_host_slices(call, call.outputs, pages);
 }
 
 Result<void> check_host_exchange(const HostExchange& exchange) {
   PageSizes pages;
-  if (auto checked = check_page_table(exchange, pages); !checked) return checked;
-  if (auto checked = check_command_word(exchange, pages); !checked) return checked;
+  QP_RETURN_IF_ERROR(check_page_table(exchange, pages));
+  QP_RETURN_IF_ERROR(check_command_word(exchange, pages));
   for (const HostCall& call : exchange.calls) {
-    if (auto checked = check_host_call(call, pages); !checked) return checked;
+    QP_RETURN_IF_ERROR(check_host_call(call, pages));
   }
   return {};
 }
@@ -242,14 +235,14 @@ Result<void> check_host_exchange(const HostExchange& exchange) {
 
 Result<void> Application::validate() const {
   if (tiles.empty()) return fail("application has no tiles");
-  if (auto checked = check_config_writes(device_config_writes); !checked) return checked;
+  QP_RETURN_IF_ERROR(check_config_writes(device_config_writes));
   // Tile ids are unique once the tiles pass, so the set of tiles met is the tile set the
   // later rules look tiles up in.
   TileSet tile_ids;
-  if (auto checked = check_tiles(tiles, tile_ids); !checked) return checked;
-  if (auto checked = check_profile_plans(profile_tiles, tile_ids); !checked) return checked;
-  if (auto checked = check_debug_map(*this, tile_ids); !checked) return checked;
-  if (auto checked = check_all_bindings(*this, tile_ids); !checked) return checked;
+  QP_RETURN_IF_ERROR(check_tiles(tiles, tile_ids));
+  QP_RETURN_IF_ERROR(check_profile_plans(profile_tiles, tile_ids));
+  QP_RETURN_IF_ERROR(check_debug_map(*this, tile_ids));
+  QP_RETURN_IF_ERROR(check_all_bindings(*this, tile_ids));
   return check_host_exchange(host_exchange);
 }
 
