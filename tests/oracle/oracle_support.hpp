@@ -50,10 +50,34 @@ Bytes written(const Record& record) {
   return out;
 }
 
+// The schema struct at the root of a record's file.
+template <class Record>
+struct RootOf;
+template <>
+struct RootOf<Application> {
+  using type = cs::Application;
+};
+template <>
+struct RootOf<ProfileReport> {
+  using type = cs::Profile;
+};
+template <class Record>
+using Root = typename RootOf<Record>::type;
+
 // libcapnp's message for a record, built in our writers' creation order.
-template <class Root, class Record>
+template <class Record>
 void build(capnp::MessageBuilder& message, const Record& record) {
-  fill(message.initRoot<Root>(), record);
+  fill(message.initRoot<Root<Record>>(), record);
+}
+
+// The same, serialised, under a given first segment size and allocation strategy.
+template <class Record>
+Bytes libcapnp_bytes(const Record& record,
+                     unsigned first_segment_words = capnp::SUGGESTED_FIRST_SEGMENT_WORDS,
+                     capnp::AllocationStrategy strategy = capnp::SUGGESTED_ALLOCATION_STRATEGY) {
+  capnp::MallocMessageBuilder message(first_segment_words, strategy);
+  build(message, record);
+  return serialize(message);
 }
 
 }  // namespace quarn_package::oracle
