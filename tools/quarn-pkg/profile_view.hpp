@@ -1,0 +1,14 @@
+// The table view of a profile report.
+#pragma once
+
+#include <ostream>
+
+#include <quarn_package/profile.hpp>
+
+namespace quarn_pkg {
+
+// One row per sample: tile, step, kind, operation, start and end counters, and the
+// cycles between them.
+void print_profile_report(std::ostream& os, const quarn_package::ProfileReport& report);
+
+}  // namespace quarn_pkg
