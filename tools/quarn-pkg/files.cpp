@@ -40,6 +40,20 @@ bool write_all(int fd, std::span<const std::uint8_t> bytes) {
   return true;
 }
 
+// Devices and pipes (/dev/stdout, a fifo) cannot be replaced by a rename, and must not be:
+// they are written in place.
+Outcome<void> write_in_place(const std::filesystem::path& path,
+                             std::span<const std::uint8_t> bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) return io_failure(path.string() + ": cannot write: " + errno_text(errno));
+  const bool ok = write_all(fd, bytes);
+  const int write_error = errno;
+  const bool closed = ::close(fd) == 0;
+  if (!ok || !closed)
+    return io_failure(path.string() + ": cannot write: " + errno_text(ok ? errno : write_error));
+  return {};
+}
+
 }  // namespace
 
 Outcome<std::vector<std::uint8_t>> read_file(const std::filesystem::path& path) {
@@ -59,8 +73,20 @@ Outcome<std::vector<std::uint8_t>> read_file(const std::filesystem::path& path) 
 
 Outcome<void> write_file_atomically(const std::filesystem::path& path,
                                     std::span<const std::uint8_t> bytes) {
-  const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : ".";
-  std::string temp = (dir / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (std::filesystem::is_directory(status))
+    return io_failure(path.string() + ": cannot write: Is a directory");
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    return write_in_place(path, bytes);
+  // A symbolic link keeps pointing at the file it named: the new file replaces its target.
+  std::filesystem::path target = path;
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, error)))
+    target = std::filesystem::canonical(path, error);
+  if (error) return io_failure(path.string() + ": cannot write: " + error.message());
+
+  const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+  std::string temp = (dir / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return io_failure(path.string() + ": cannot write: " + errno_text(errno));
 
@@ -71,7 +97,7 @@ Outcome<void> write_file_atomically(const std::filesystem::path& path,
     ::unlink(temp.c_str());
     return io_failure(path.string() + ": cannot write: " + errno_text(ok ? errno : write_error));
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
     const int rename_error = errno;
     ::unlink(temp.c_str());
     return io_failure(path.string() + ": cannot write: " + errno_text(rename_error));

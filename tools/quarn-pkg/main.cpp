@@ -38,9 +38,11 @@ CLI::App* command(CLI::App& app, Options& options, const std::string& name,
 void add_commands(CLI::App& app, Options& o) {
   CLI::App* inspect = command(app, o, "inspect", "show what a package holds");
   inspect->add_option("PACKAGE", o.inspect.package, "package file")->required();
-  inspect->add_flag("--json", o.inspect.json, "print one JSON document with every field");
+  CLI::Option* json =
+      inspect->add_flag("--json", o.inspect.json, "print one JSON document with every field");
   inspect->add_flag("--full", o.inspect.full, "show long tables whole");
-  inspect->add_flag("--no-data", o.inspect.no_data, "with --json: leave out the segment bytes");
+  inspect->add_flag("--no-data", o.inspect.no_data, "with --json: leave out the segment bytes")
+      ->needs(json);
 
   CLI::App* validate = command(app, o, "validate", "check packages; one line per file");
   validate->add_option("PACKAGE", o.validate, "package files")->required();
