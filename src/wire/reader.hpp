@@ -81,7 +81,7 @@ class ListReader {
 class MessageReader {
  public:
   // Checks the framing at the front of `input` against its length, before anything is
-  // allocated: at most 512 segments, every segment inside the input.
+  // allocated: at most kMaxSegments segments, every segment inside the input.
   static Result<MessageReader> parse(std::span<const std::uint8_t> input,
                                      const ReaderOptions& options);
 
