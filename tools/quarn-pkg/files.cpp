@@ -73,17 +73,19 @@ Outcome<std::vector<std::uint8_t>> read_file(const std::filesystem::path& path) 
 
 Outcome<void> write_file_atomically(const std::filesystem::path& path,
                                     std::span<const std::uint8_t> bytes) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
+  // Errors of these look-ups only mean there is nothing there yet; writing will tell.
+  std::error_code ignored;
+  const auto status = std::filesystem::status(path, ignored);
   if (std::filesystem::is_directory(status))
     return io_failure(path.string() + ": cannot write: Is a directory");
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
     return write_in_place(path, bytes);
-  // A symbolic link keeps pointing at the file it named: the new file replaces its target.
+  // A symbolic link to a file keeps pointing at it: the new file replaces its target.
   std::filesystem::path target = path;
-  if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, error)))
-    target = std::filesystem::canonical(path, error);
-  if (error) return io_failure(path.string() + ": cannot write: " + error.message());
+  if (std::filesystem::exists(status) &&
+      std::filesystem::is_symlink(std::filesystem::symlink_status(path, ignored))) {
+    if (auto resolved = std::filesystem::canonical(path, ignored); !ignored) target = resolved;
+  }
 
   const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
   std::string temp = (dir / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
