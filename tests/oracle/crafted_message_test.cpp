@@ -11,39 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "crafting.hpp"
 #include "oracle_support.hpp"
 #include "support/examples.hpp"
 #include "support/log_capture.hpp"
 
 namespace quarn_package::oracle {
 namespace {
-
-using Change = void (*)(cs::Application::Builder);
-
-// The package with one record of every kind, and an input binding.
-Application base_application() {
-  Application app = quarn_package::testing::full_application();
-  app.inputs.push_back(
-      Binding{.name = "x", .dtype = "f32", .shape = {4}, .slices = {{0, 0x4C000, 0, 16}}});
-  return app;
-}
-
-Bytes changed_package(Change change) {
-  const Bytes valid = written(base_application());
-  CapnpView view(valid);
-  capnp::MallocMessageBuilder message;
-  message.setRoot(view.root<cs::Application>());
-  change(message.getRoot<cs::Application>());
-  return serialize(message);
-}
-
-// Overwrites pointer `index` of a struct with raw bits; the pointer section follows the
-// data section.
-template <class StructBuilder>
-void set_pointer_bits(StructBuilder s, unsigned index, std::uint64_t bits) {
-  capnp::AnyStruct::Builder any(kj::mv(s));
-  std::memcpy(any.getDataSection().end() + 8 * index, &bits, 8);
-}
 
 // A byte-list pointer whose target lies far beyond the end of its segment.
 constexpr std::uint64_t kOutOfBoundsText = (0xFFFFFull << 2) | 1 | (2ull << 32) | (7ull << 35);
@@ -72,24 +46,24 @@ struct FailureCase {
 
 TEST(CraftedPackage, IsRefused) {
   const FailureCase cases[] = {
-      {"schema version 4", [](auto a) { a.setSchemaVersion(4); }, header_mismatch()},
-      {"schema version 6", [](auto a) { a.setSchemaVersion(6); }, header_mismatch()},
-      {"empty target", [](auto a) { a.setTarget(""); }, header_mismatch()},
-      {"target with trailing blank", [](auto a) { a.setTarget("quarn7 "); }, header_mismatch()},
-      {"target in other case", [](auto a) { a.setTarget("Quarn7"); }, header_mismatch()},
-      {"base one above", [](auto a) { a.setTileMemoryBase(0x4C001); }, header_mismatch()},
-      {"base one below", [](auto a) { a.setTileMemoryBase(0x4BFFF); }, header_mismatch()},
-      {"size 0", [](auto a) { a.setTileMemorySize(0); }, header_mismatch()},
+      {"schema version 4", [](App a) { a.setSchemaVersion(4); }, header_mismatch()},
+      {"schema version 6", [](App a) { a.setSchemaVersion(6); }, header_mismatch()},
+      {"empty target", [](App a) { a.setTarget(""); }, header_mismatch()},
+      {"target with trailing blank", [](App a) { a.setTarget("quarn7 "); }, header_mismatch()},
+      {"target in other case", [](App a) { a.setTarget("Quarn7"); }, header_mismatch()},
+      {"base one above", [](App a) { a.setTileMemoryBase(0x4C001); }, header_mismatch()},
+      {"base one below", [](App a) { a.setTileMemoryBase(0x4BFFF); }, header_mismatch()},
+      {"size 0", [](App a) { a.setTileMemorySize(0); }, header_mismatch()},
       {"wrong version before a broken target",
-       [](auto a) {
+       [](App a) {
          a.setSchemaVersion(4);
          set_pointer_bits(a, kTargetPointer, kOutOfBoundsText);
        },
        header_mismatch()},
-      {"broken target", [](auto a) { set_pointer_bits(a, kTargetPointer, kOutOfBoundsText); },
+      {"broken target", [](App a) { set_pointer_bits(a, kTargetPointer, kOutOfBoundsText); },
        PackageError::capnp(CapnpErrorKind::PointerOutOfBounds, "")},
       {"non-UTF-8 target before a wrong base",
-       [](auto a) {
+       [](App a) {
          a.setTarget(
              capnp::Text::Reader("quarn\xFF"
                                  "7",
@@ -98,16 +72,16 @@ TEST(CraftedPackage, IsRefused) {
        },
        PackageError::utf8(5, 1)},
       {"step kind 4",
-       [](auto a) { a.getProfileTiles()[0].getSteps()[0].setKind(static_cast<cs::StepKind>(4)); },
+       [](App a) { a.getProfileTiles()[0].getSteps()[0].setKind(static_cast<cs::StepKind>(4)); },
        PackageError::schema_enum(4)},
       {"exchange activity kind 3",
-       [](auto a) {
+       [](App a) {
          a.getProfileTiles()[0].getSteps()[0].getExchangeActivities()[1].setKind(
              static_cast<cs::ExchangeActivityKind>(3));
        },
        PackageError::schema_enum(3)},
       {"binding name with 0xFF",
-       [](auto a) {
+       [](App a) {
          a.getInputs()[0].setName(
              capnp::Text::Reader("a\xFF"
                                  "b",
@@ -130,13 +104,13 @@ struct AcceptedCase {
 // Absent values read as the schema's defaults, for libcapnp and for us alike.
 TEST(CraftedPackage, ReadsAbsentValuesAsDefaults) {
   const AcceptedCase cases[] = {
-      {"null compiler version", [](auto a) { a.disownCompilerVersion(); },
+      {"null compiler version", [](App a) { a.disownCompilerVersion(); },
        [] {
          Application app = base_application();
          app.compiler_version = "";
          return app;
        }},
-      {"null host exchange", [](auto a) { a.disownHostExchange(); },
+      {"null host exchange", [](App a) { a.disownHostExchange(); },
        [] {
          Application app = base_application();
          app.host_exchange = {};
@@ -145,9 +119,8 @@ TEST(CraftedPackage, ReadsAbsentValuesAsDefaults) {
       // A struct list of one word of data and one pointer where host calls belong: the
       // name and command are there, the invocations lie beyond the data and read as 1.
       {"host call too short for invocations",
-       [](auto a) {
-         auto calls = capnp::AnyStruct::Builder(a.getHostExchange()).getPointerSection()[2];
-         auto shorter = calls.initAs<capnp::List<cs::DebugSymbol>>(1);
+       [](App a) {
+         auto shorter = pointer(a.getHostExchange(), 2).initAs<capnp::List<cs::DebugSymbol>>(1);
          shorter[0].setName("short");
          shorter[0].setAddress(77);
        },
@@ -169,7 +142,7 @@ TEST(CraftedPackage, ReadsAbsentValuesAsDefaults) {
 }
 
 TEST(CraftedPackage, NullCompilerVersionIsLoggedEmpty) {
-  const Bytes bytes = changed_package([](auto a) { a.disownCompilerVersion(); });
+  const Bytes bytes = changed_package([](App a) { a.disownCompilerVersion(); });
   const quarn_package::testing::LogCapture capture(log::Level::Info);
   ASSERT_TRUE(Application::read(bytes).has_value());
   const auto events = capture.events();
