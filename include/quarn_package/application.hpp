@@ -60,8 +60,8 @@ struct RegionSlice {
 
 // A named host-visible tensor.
 struct Binding {
-  std::string name;   // non-empty, unique across inputs, outputs and weights
-  std::string dtype;  // carried
+  std::string name;                  // non-empty, unique across inputs, outputs and weights
+  std::string dtype;                 // carried
   std::vector<std::uint32_t> shape;  // carried
   std::vector<RegionSlice> slices;
   bool operator==(const Binding&) const = default;
@@ -131,7 +131,7 @@ struct TileProfilePlan {
 };
 
 struct DebugSymbol {
-  std::string name;  // non-empty
+  std::string name;           // non-empty
   std::uint32_t address = 0;  // carried
   bool operator==(const DebugSymbol&) const = default;
 };

@@ -14,18 +14,18 @@ namespace quarn_package {
 
 // Why the Cap'n Proto wire layer refused a message or could not write one.
 enum class CapnpErrorKind : std::uint8_t {
-  Truncated,          // the input ends inside the segment table or a segment
-  SegmentTable,       // segment count or sizes the framing refuses
-  PointerOutOfBounds, // a pointer's target lies outside its segment
-  WrongPointerKind,   // e.g. a list where a struct is expected, or a capability
-  BadFarPointer,      // far pointer to a missing segment or a malformed landing pad
-  BadListElementSize, // a list whose element size the schema cannot read
-  TextNotTerminated,  // a Text without its closing NUL byte
-  NestingLimit,       // pointers nested deeper than the reader allows
-  ReadBudget,         // more words visited than the message holds (amplification)
-  TooLarge,           // an object or message larger than the format can encode
-  SinkFailed,         // the output stream refused bytes
-  SourceFailed,       // the input stream failed before the message ended
+  Truncated,           // the input ends inside the segment table or a segment
+  SegmentTable,        // segment count or sizes the framing refuses
+  PointerOutOfBounds,  // a pointer's target lies outside its segment
+  WrongPointerKind,    // e.g. a list where a struct is expected, or a capability
+  BadFarPointer,       // far pointer to a missing segment or a malformed landing pad
+  BadListElementSize,  // a list whose element size the schema cannot read
+  TextNotTerminated,   // a Text without its closing NUL byte
+  NestingLimit,        // pointers nested deeper than the reader allows
+  ReadBudget,          // more words visited than the message holds (amplification)
+  TooLarge,            // an object or message larger than the format can encode
+  SinkFailed,          // the output stream refused bytes
+  SourceFailed,        // the input stream failed before the message ended
 };
 
 std::ostream& operator<<(std::ostream& os, CapnpErrorKind kind);
