@@ -99,7 +99,7 @@ Outcome<void> profile_round_trip(Demo& demo) {
   auto report = demo.app.profile_report(output, kExampleClockHz);
   if (!report) return refused("runtime output buffer: " + describe(report.error()));
   demo.report = std::move(*report);
-  print_profile_report(std::cout, demo.report);
+  print_profile_report(std::cout, demo.report, "   ");
 
   demo.heading("Write the profile file, then read it back");
   std::vector<std::uint8_t> bytes;

@@ -5,7 +5,8 @@
 
 namespace quarn_pkg {
 
-void print_profile_report(std::ostream& os, const quarn_package::ProfileReport& report) {
+void print_profile_report(std::ostream& os, const quarn_package::ProfileReport& report,
+                          std::string_view indent) {
   using Align = Table::Align;
   Table table({{"tile"},
                {"step"},
@@ -24,8 +25,8 @@ void print_profile_report(std::ostream& os, const quarn_package::ProfileReport& 
                      std::to_string(sample.start_cycle), std::to_string(sample.end_cycle),
                      std::to_string(elapsed)});
     }
-  os << "  clock " << report.clock_hz << " Hz\n";
-  table.print(os, "  ", table.size());
+  os << indent << "clock " << report.clock_hz << " Hz\n";
+  table.print(os, indent, table.size());
 }
 
 }  // namespace quarn_pkg
