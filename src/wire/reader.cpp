@@ -89,6 +89,13 @@ Result<void> MessageReader::in_segment(std::uint32_t segment, std::int64_t start
   return {};
 }
 
+// libcapnp moves a target that lies outside its segment to the segment's end, so an
+// object of zero words reads as empty wherever its pointer says it lies; so does ours.
+std::int64_t MessageReader::placed(const Resolved& r, std::uint64_t words) const {
+  const std::int64_t size = segments_[r.segment].words;
+  return words == 0 && (r.target < 0 || r.target > size) ? size : r.target;
+}
+
 Result<void> MessageReader::charge(std::uint64_t words) const {
   if (words > budget_) {
     return fail(CapnpErrorKind::ReadBudget,
@@ -151,17 +158,18 @@ Result<StructReader> MessageReader::struct_at(const Resolved& r, std::int32_t ne
   }
   const auto data_words = static_cast<std::uint16_t>(r.word >> 32);
   const auto pointers = static_cast<std::uint16_t>(r.word >> 48);
-  if (auto ok = in_segment(r.segment, r.target, std::uint64_t{data_words} + pointers); !ok) {
+  const std::int64_t target = placed(r, std::uint64_t{data_words} + pointers);
+  if (auto ok = in_segment(r.segment, target, std::uint64_t{data_words} + pointers); !ok) {
     return std::unexpected(ok.error());
   }
   if (auto ok = charge(std::uint64_t{data_words} + pointers); !ok)
     return std::unexpected(ok.error());
   StructReader s;
   s.message_ = this;
-  s.data_ = word_address(r.segment, static_cast<std::uint64_t>(r.target));
+  s.data_ = word_address(r.segment, static_cast<std::uint64_t>(target));
   s.data_bytes_ = std::uint32_t{data_words} * kBytesPerWord;
   s.segment_ = r.segment;
-  s.pointers_word_ = static_cast<std::uint64_t>(r.target) + data_words;
+  s.pointers_word_ = static_cast<std::uint64_t>(target) + data_words;
   s.pointer_count_ = pointers;
   s.nesting_ = nesting - 1;
   return s;
@@ -220,7 +228,8 @@ Result<ListReader> MessageReader::list_at(const Resolved& r, ListExpectation exp
   const auto count = static_cast<std::uint32_t>(r.word >> 35);
   const std::uint32_t bits = kElementBits[static_cast<int>(size)];
   const std::uint64_t words = (std::uint64_t{count} * bits + 63) / 64;
-  if (auto ok = in_segment(r.segment, r.target, words); !ok) return std::unexpected(ok.error());
+  const std::int64_t target = placed(r, words);
+  if (auto ok = in_segment(r.segment, target, words); !ok) return std::unexpected(ok.error());
   // A void list occupies nothing however long it claims to be: one word per element.
   if (auto ok = charge(size == ElementSize::Void ? count : words); !ok) {
     return std::unexpected(ok.error());
@@ -236,13 +245,13 @@ Result<ListReader> MessageReader::list_at(const Resolved& r, ListExpectation exp
   }
   ListReader list;
   list.message_ = this;
-  list.start_ = word_address(r.segment, static_cast<std::uint64_t>(r.target));
+  list.start_ = word_address(r.segment, static_cast<std::uint64_t>(target));
   list.count_ = count;
   list.stride_ = bits / 8;
   list.element_data_bytes_ = size == ElementSize::Pointer ? 0 : bits / 8;
   list.element_pointers_ = size == ElementSize::Pointer ? 1 : 0;
   list.segment_ = r.segment;
-  list.start_word_ = static_cast<std::uint64_t>(r.target);
+  list.start_word_ = static_cast<std::uint64_t>(target);
   list.nesting_ = nesting - 1;
   return list;
 }

@@ -117,6 +117,7 @@ class MessageReader {
   MessageReader() = default;
   Result<Resolved> resolve(std::uint32_t segment, std::uint64_t pointer_word) const;
   Result<void> in_segment(std::uint32_t segment, std::int64_t start, std::uint64_t words) const;
+  std::int64_t placed(const Resolved& r, std::uint64_t words) const;
   Result<void> charge(std::uint64_t words) const;
   Result<StructReader> struct_at(const Resolved& r, std::int32_t nesting) const;
   Result<ListReader> list_at(const Resolved& r, ListExpectation expect, std::int32_t nesting) const;
