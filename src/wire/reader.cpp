@@ -184,7 +184,8 @@ Result<ListReader> MessageReader::composite_list_at(const Resolved& r, ListExpec
   if (kind_of(tag) != PointerKind::Struct) {
     return fail(CapnpErrorKind::WrongPointerKind, "composite list tag is not a struct tag");
   }
-  const auto count = static_cast<std::uint32_t>(tag) >> 2;
+  // Element counts have 29 bits; like libcapnp, the tag's top offset bit is not one.
+  const auto count = (static_cast<std::uint32_t>(tag) >> 2) & kMaxListElements;
   const auto data_words = static_cast<std::uint16_t>(tag >> 32);
   const auto pointers = static_cast<std::uint16_t>(tag >> 48);
   const std::uint64_t per_element = std::uint64_t{data_words} + pointers;
