@@ -1,6 +1,6 @@
 // Reading one framed message from a stream. Sizes in the table are not trusted: the
-// buffer grows only as bytes actually arrive, so a short stream claiming gigabytes
-// costs nothing.
+// buffer grows only as bytes actually arrive, each chunk at most as large as what has
+// arrived so far, so a short stream claiming gigabytes costs next to nothing.
 #include <algorithm>
 #include <istream>
 #include <string>
@@ -10,7 +10,7 @@
 namespace quarn_package::detail::wire {
 namespace {
 
-constexpr std::size_t kChunkBytes = std::size_t{16} << 20;
+constexpr std::size_t kFirstChunkBytes = 256;
 
 std::unexpected<PackageError> fail(CapnpErrorKind kind, std::string description) {
   return std::unexpected(PackageError::capnp(kind, std::move(description)));
@@ -20,7 +20,8 @@ std::unexpected<PackageError> fail(CapnpErrorKind kind, std::string description)
 Result<void> read_exactly(std::istream& input, std::vector<std::uint8_t>& out,
                           std::uint64_t count) {
   while (count > 0) {
-    const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(count, kChunkBytes));
+    const std::size_t chunk = static_cast<std::size_t>(
+        std::min<std::uint64_t>(count, std::max(kFirstChunkBytes, out.size())));
     const std::size_t start = out.size();
     out.resize(start + chunk);
     input.read(reinterpret_cast<char*>(out.data() + start), static_cast<std::streamsize>(chunk));
