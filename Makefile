@@ -9,15 +9,23 @@ BENCH_ARGS ?= --benchmark_min_time=0.2 --benchmark_repetitions=5 \
 
 DEPS := cmake g++ make pkg-config libgtest-dev libgmock-dev capnproto libcapnp-dev \
         libcli11-dev nlohmann-json3-dev libbenchmark-dev
+FUZZ_DEPS := clang-19 libclang-rt-19-dev
+# `make fuzz` runs every fuzz target this long (seconds); `make test` runs each briefly.
+FUZZ_SECONDS ?= 300
+SMOKE_SECONDS ?= 30
+FUZZ_BUILD := build/fuzz
+FUZZ_TARGETS := application_read_fuzzer profile_read_fuzzer profile_report_fuzzer \
+                differential_fuzzer
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FORMAT_DIRS := include src tests tools bench fuzz examples
 
-.PHONY: deps build test demo release bench fuzz format clean
+.PHONY: deps fuzz-deps build test test-unit test-asan test-tsan demo release bench fuzz \
+        fuzz-build fuzz-smoke format clean
 
 # Installs only what is missing, so a machine that has everything never touches apt.
-deps:
+define install_missing
 	@missing=""; \
-	for pkg in $(DEPS); do \
+	for pkg in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$pkg 2>/dev/null | grep -q 'install ok installed' \
 	    || missing="$$missing $$pkg"; \
 	done; \
@@ -27,13 +35,30 @@ deps:
 	  $(SUDO) env DEBIAN_FRONTEND=noninteractive \
 	    apt-get install -y --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(DEPS))
+
+# The fuzz targets alone need clang (libFuzzer and its sanitizer runtimes).
+fuzz-deps: deps
+	$(call install_missing,$(FUZZ_DEPS))
 
 build: deps
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET) -j$$(nproc)
 
-test: build
+# The ordinary suite, the same suite under ASan+UBSan and under TSan, and a short run of
+# every fuzz target.
+test: test-unit test-asan test-tsan fuzz-smoke
+
+test-unit: build
 	ctest --preset $(PRESET) --output-on-failure -j2
+
+test-asan test-tsan: test-%: deps
+	cmake --preset $*
+	cmake --build --preset $* -j$$(nproc)
+	ctest --preset $* --output-on-failure -j2
 
 demo: build
 	@if [ ! -x $(QUARN_PKG) ]; then \
@@ -51,8 +76,21 @@ bench: deps
 	cmake --build $(BENCH_DIR) --target quarn_bench -j$$(nproc)
 	$(BENCH_DIR)/bench/quarn_bench $(BENCH_ARGS)
 
-fuzz:
-	@echo "make fuzz: not yet available"
+# A tree of its own, built with clang-19, libFuzzer, ASan and UBSan; the main build stays
+# on g++.
+fuzz-build: fuzz-deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-19 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUARN_PACKAGE_BUILD_FUZZ=ON -DQUARN_PACKAGE_BUILD_TESTS=OFF -DQUARN_PACKAGE_BUILD_TOOLS=OFF \
+	  -DQUARN_PACKAGE_BUILD_EXAMPLES=OFF -DQUARN_PACKAGE_INSTALL=OFF
+	cmake --build $(FUZZ_BUILD) -j$$(nproc) --target $(FUZZ_TARGETS)
+
+# Corpora grow in $(FUZZ_BUILD)/runs across runs; fuzz/corpus holds only the seeds.
+fuzz: fuzz-build
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_BUILD)/runs
+
+fuzz-smoke: fuzz-build
+	rm -rf $(FUZZ_BUILD)/smoke
+	fuzz/run.sh $(FUZZ_BUILD) $(SMOKE_SECONDS) $(FUZZ_BUILD)/smoke
 
 format:
 	@command -v clang-format >/dev/null || { echo "clang-format is not installed" >&2; exit 1; }
