@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace quarn_pkg {
@@ -34,7 +35,8 @@ int run_from_json(const path& json_file, const path& output);
 
 int run_diff(const path& a, const path& b);
 
-// `dir` none: a fresh folder under the system's temporary folder.
-int run_demo(const std::optional<path>& dir);
+// `dir` none: a fresh folder under the system's temporary folder. `program` is how the
+// tool was started, for the commands the demo suggests next.
+int run_demo(const std::optional<path>& dir, const std::string& program);
 
 }  // namespace quarn_pkg

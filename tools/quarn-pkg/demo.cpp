@@ -117,20 +117,21 @@ Outcome<void> profile_round_trip(Demo& demo) {
   return {};
 }
 
-void print_files(const Demo& demo) {
+void print_next_steps(const Demo& demo, const std::string& program) {
   std::cout << "\nFiles written to " << demo.dir.string() << ":\n";
   Table table({{"", Table::Align::Left}, {"", Table::Align::Left}});
   for (const auto& [what, file] : demo.files) table.add_row({file.filename().string(), what});
   table.print(std::cout, "  ", table.size());
   const std::string package = (demo.dir / "example.qpkg").string();
+  const std::string& q = program;
   std::cout << "\nNext, try:\n"
-            << "  quarn-pkg inspect " << package << " --json\n"
-            << "  quarn-pkg to-json " << package << " > example.json\n"
-            << "  quarn-pkg from-json example.json -o copy.qpkg && quarn-pkg diff " << package
-            << " copy.qpkg\n";
+            << "  " << q << " inspect " << package << " --json\n"
+            << "  " << q << " to-json " << package << " > example.json\n"
+            << "  " << q << " from-json example.json -o copy.qpkg\n"
+            << "  " << q << " diff " << package << " copy.qpkg\n";
 }
 
-Outcome<void> demo_steps(const std::optional<path>& dir) {
+Outcome<void> demo_steps(const std::optional<path>& dir, const std::string& program) {
   auto folder = dir ? Outcome<path>(*dir) : fresh_temp_dir();
   if (!folder) return std::unexpected(folder.error());
   if (auto made = make_directory(*folder); !made) return made;
@@ -143,14 +144,14 @@ Outcome<void> demo_steps(const std::optional<path>& dir) {
   if (auto done = profile_round_trip(demo); !done) return done;
   // Trace and timeline files made from demo.report join the tour here, as further steps
   // that add their files to demo.files.
-  print_files(demo);
+  print_next_steps(demo, program);
   return {};
 }
 
 }  // namespace
 
-int run_demo(const std::optional<path>& dir) {
-  if (auto done = demo_steps(dir); !done) return report(done.error());
+int run_demo(const std::optional<path>& dir, const std::string& program) {
+  if (auto done = demo_steps(dir, program); !done) return report(done.error());
   return kExitOk;
 }
 

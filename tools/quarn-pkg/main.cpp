@@ -74,7 +74,7 @@ void add_commands(CLI::App& app, Options& o) {
   demo->add_option("DIR", o.demo_dir, "where to put the files (default: a fresh temp folder)");
 }
 
-int dispatch(const CLI::App& app, const Options& o) {
+int dispatch(const CLI::App& app, const Options& o, const std::string& program) {
   const std::string name = app.get_subcommands().front()->get_name();
   if (name == "inspect") return run_inspect(o.inspect);
   if (name == "validate") return run_validate(o.validate);
@@ -82,7 +82,7 @@ int dispatch(const CLI::App& app, const Options& o) {
   if (name == "to-json") return run_to_json(o.package, o.to_json_output);
   if (name == "from-json") return run_from_json(o.json_file, o.from_json_output);
   if (name == "diff") return run_diff(o.diff_a, o.diff_b);
-  return run_demo(o.demo_dir);
+  return run_demo(o.demo_dir, program);
 }
 
 // CLI11's message, made into one line that says where to look for help.
@@ -117,7 +117,7 @@ int run(int argc, char** argv) {
     return report(Failure{kExitUsage, usage_error(app, e)});
   }
   install_log_sink(options.verbosity);
-  const int status = dispatch(app, options);
+  const int status = dispatch(app, options, argc > 0 ? argv[0] : "quarn-pkg");
   std::cout.flush();
   if (!std::cout) return report(Failure{kExitUsage, "cannot write to standard output"});
   return status;
