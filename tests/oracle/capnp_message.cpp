@@ -60,7 +60,9 @@ void walk(const Words& segment, std::size_t word, std::vector<std::size_t>& out)
 
 CapnpView::CapnpView(std::span<const std::uint8_t> bytes)
     : words_(kj::heapArray<capnp::word>(bytes.size() / sizeof(capnp::word))) {
-  std::memcpy(words_.begin(), bytes.data(), words_.size() * sizeof(capnp::word));
+  if (words_.size() != 0) {
+    std::memcpy(words_.begin(), bytes.data(), words_.size() * sizeof(capnp::word));
+  }
   reader_ = std::make_unique<capnp::FlatArrayMessageReader>(words_.asPtr(), unlimited());
 }
 
@@ -84,7 +86,7 @@ std::vector<Words> segments_of(std::span<const std::uint8_t> message) {
   std::vector<Words> out(count);
   for (std::size_t i = 0; i < count; ++i) {
     out[i].resize(load32(message, 4 + 4 * i));
-    std::memcpy(out[i].data(), message.data() + at, out[i].size() * 8);
+    if (!out[i].empty()) std::memcpy(out[i].data(), message.data() + at, out[i].size() * 8);
     at += out[i].size() * 8;
   }
   return out;
@@ -100,7 +102,7 @@ Bytes frame(const std::vector<Words>& segments) {
   for (const Words& s : segments) {
     const std::size_t at = out.size();
     out.resize(at + s.size() * 8);
-    std::memcpy(out.data() + at, s.data(), s.size() * 8);
+    if (!s.empty()) std::memcpy(out.data() + at, s.data(), s.size() * 8);
   }
   return out;
 }

@@ -126,7 +126,7 @@ std::optional<Record> libcapnp_read(const Bytes& bytes, std::uint64_t limit,
                                     std::optional<PackageError>* header = nullptr) {
   try {
     kj::Array<capnp::word> words = kj::heapArray<capnp::word>(bytes.size() / 8);
-    std::memcpy(words.begin(), bytes.data(), words.size() * 8);
+    if (words.size() != 0) std::memcpy(words.begin(), bytes.data(), words.size() * 8);
     capnp::ReaderOptions options;
     options.traversalLimitInWords = limit;
     capnp::FlatArrayMessageReader reader(words, options);

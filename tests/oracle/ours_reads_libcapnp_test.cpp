@@ -22,7 +22,8 @@ constexpr std::uint64_t kRandomCases = 300;
 // libcapnp's own stream reader refuses messages of 512 segments or more.
 constexpr std::size_t kLibcapnpSegmentLimit = 512;
 
-// Our reader gives exactly what libcapnp reads from `bytes`, and that is `expected`.
+// Our readers, from a span and from a stream, give exactly what libcapnp reads from
+// `bytes`, and that is `expected`.
 template <class Record>
 void expect_we_read(const Bytes& bytes, const Record& expected) {
   CapnpView view(bytes);
@@ -31,6 +32,10 @@ void expect_we_read(const Bytes& bytes, const Record& expected) {
   ASSERT_TRUE(ours.has_value()) << ours.error();
   EXPECT_EQ(*ours, theirs);
   EXPECT_EQ(*ours, expected);
+  std::istringstream stream(std::string(bytes.begin(), bytes.end()));
+  const Result<Record> streamed = Record::read(stream);
+  ASSERT_TRUE(streamed.has_value()) << streamed.error();
+  EXPECT_EQ(*streamed, theirs);
 }
 
 // Built with a first segment of 1 to 16 words and no growth, nearly every object lies
