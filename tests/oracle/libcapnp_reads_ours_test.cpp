@@ -98,19 +98,23 @@ TEST(LibcapnpReadsOurs, LargeApplications) {
   }
 }
 
-// Two big data blobs: the first opens segment 1 and fills it, the second finds no room in
-// any existing segment and opens segment 2, in both builders alike.
-TEST(LibcapnpReadsOurs, MultiSegmentPackageHasLibcapnpBytes) {
-  Application app = quarn_package::testing::minimal_application();
-  app.tiles[0].segments = {
-      Segment{
-          .address = 0x4C000, .memory_size = 20000, .data = std::vector<std::uint8_t>(20000, 7)},
-      Segment{
-          .address = 0x60000, .memory_size = 20000, .data = std::vector<std::uint8_t>(20000, 9)},
-  };
-  CapnpView view(written(app));
-  EXPECT_EQ(view.segment_count(), 3u);
-  expect_libcapnp_reads(app, Bytewise::Same);
+// Big data blobs, each opening a segment of its own that it fills, so that no later
+// object finds room in an older segment: there both builders make the same choices. Two
+// segments also need the segment table's padding word.
+TEST(LibcapnpReadsOurs, MultiSegmentPackagesWithLibcapnpBytes) {
+  for (std::uint32_t blobs = 1; blobs <= 3; ++blobs) {
+    SCOPED_TRACE(std::to_string(blobs) + " blobs");
+    Application app = quarn_package::testing::minimal_application();
+    app.tiles[0].segments.clear();
+    for (std::uint32_t i = 0; i < blobs; ++i) {
+      app.tiles[0].segments.push_back(Segment{.address = 0x4C000 + i * 0x10000,
+                                              .memory_size = 20000,
+                                              .data = std::vector<std::uint8_t>(20000, 7 + i)});
+    }
+    CapnpView view(written(app));
+    EXPECT_EQ(view.segment_count(), blobs + 1);
+    expect_libcapnp_reads(app, Bytewise::Same);
+  }
 }
 
 TEST(LibcapnpReadsOurs, LargeReports) {
