@@ -41,26 +41,11 @@ void Arena::refuse(std::string reason) {
   if (refusal_.empty()) refusal_ = std::move(reason);
 }
 
-void Arena::write_pointer(Location pointer, PointerKind kind, std::int64_t offset,
-                          std::uint32_t upper) {
-  const auto lower = static_cast<std::uint32_t>(offset << 2) | static_cast<std::uint32_t>(kind);
-  store_le<std::uint64_t>(at(pointer), lower | (std::uint64_t{upper} << 32));
-}
-
-Location Arena::place(Location pointer, std::uint32_t words, PointerKind kind,
-                      std::uint32_t upper) {
+Location Arena::place_elsewhere(Location pointer, std::uint32_t words, PointerKind kind,
+                                std::uint32_t upper) {
   if (words >= kMaxSegmentWords) {
     refuse("object of " + std::to_string(words) + " words is too large for a message segment");
     return {};
-  }
-  Segment& own = segments_[pointer.segment];
-  if (words <= own.capacity - own.used) {
-    const Location object{pointer.segment, own.used};
-    own.used += words;
-    if (writing()) {
-      write_pointer(pointer, kind, std::int64_t{object.word} - pointer.word - 1, upper);
-    }
-    return object;
   }
   // Elsewhere, behind a landing pad.
   std::uint32_t target = 0;
@@ -82,26 +67,8 @@ Location Arena::place(Location pointer, std::uint32_t words, PointerKind kind,
   return {target, pad.word + 1};
 }
 
-std::uint8_t* StructBuilder::place_bytes(PointerField field, std::size_t count, std::size_t words) {
-  if (count > kMaxListElements) {
-    arena_->refuse("list of " + std::to_string(count) + " bytes is too large for the format");
-    return nullptr;
-  }
-  const auto n = static_cast<std::uint32_t>(count);
-  const Location object = arena_->place(pointer_location(field), static_cast<std::uint32_t>(words),
-                                        PointerKind::List, list_size_bits(ElementSize::Byte, n));
-  return arena_->writing() ? arena_->at(object) : nullptr;
-}
-
-void StructBuilder::set_text(PointerField field, std::string_view text) {
-  // A text is its bytes and a closing NUL, which the zeroed output already holds.
-  std::uint8_t* out = place_bytes(field, text.size() + 1, words_for_bytes(text.size() + 1));
-  if (out != nullptr && !text.empty()) std::memcpy(out, text.data(), text.size());
-}
-
-void StructBuilder::set_data(PointerField field, std::span<const std::uint8_t> bytes) {
-  std::uint8_t* out = place_bytes(field, bytes.size(), words_for_bytes(bytes.size()));
-  if (out != nullptr && !bytes.empty()) std::memcpy(out, bytes.data(), bytes.size());
+void StructBuilder::refuse_bytes(std::size_t count) {
+  arena_->refuse("list of " + std::to_string(count) + " bytes is too large for the format");
 }
 
 void StructBuilder::set_u32_list(PointerField field, std::span<const std::uint32_t> values) {
@@ -116,29 +83,8 @@ void StructBuilder::set_u32_list(PointerField field, std::span<const std::uint32
   if (arena_->writing() && n != 0) std::memcpy(arena_->at(object), values.data(), n * 4ull);
 }
 
-StructBuilder StructBuilder::init_struct(PointerField field, StructSize size) {
-  const Location object = arena_->place(pointer_location(field), size.total_words(),
-                                        PointerKind::Struct, struct_size_bits(size));
-  return StructBuilder(*arena_, object, size);
-}
-
-StructListBuilder StructBuilder::init_struct_list(PointerField field, StructSize size,
-                                                  std::size_t count) {
-  const std::uint64_t content = std::uint64_t{size.total_words()} * count;
-  if (count > kMaxListElements || content > kMaxListElements) {
-    arena_->refuse("list of " + std::to_string(count) + " records is too large for the format");
-    return StructListBuilder(*arena_, {}, size, 0);
-  }
-  const auto n = static_cast<std::uint32_t>(count);
-  const auto words = static_cast<std::uint32_t>(content);
-  const Location tag = arena_->place(pointer_location(field), words + 1, PointerKind::List,
-                                     list_size_bits(ElementSize::Composite, words));
-  if (arena_->writing()) {
-    // The tag word is shaped like a struct pointer whose offset field holds the count.
-    store_le<std::uint64_t>(
-        arena_->at(tag), (std::uint64_t{n} << 2) | (std::uint64_t{struct_size_bits(size)} << 32));
-  }
-  return StructListBuilder(*arena_, {tag.segment, tag.word + 1}, size, n);
+void StructBuilder::refuse_records(std::size_t count) {
+  arena_->refuse("list of " + std::to_string(count) + " records is too large for the format");
 }
 
 std::size_t table_bytes(std::size_t segment_count) { return (segment_count / 2 + 1) * 8; }

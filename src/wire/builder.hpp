@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <span>
 #include <string>
@@ -45,7 +46,17 @@ class Arena {
   // Places an object of `words` words for the pointer at `pointer` and, when writing,
   // points it there: directly, or through a far pointer and landing pad. `kind` and
   // `upper` are the pointer's kind and upper 32 bits.
-  Location place(Location pointer, std::uint32_t words, PointerKind kind, std::uint32_t upper);
+  Location place(Location pointer, std::uint32_t words, PointerKind kind, std::uint32_t upper) {
+    // Inline, as nearly every object fits beside its pointer. The pointer's own word is
+    // in use, so an object that fits is smaller than the largest segment.
+    Segment& own = segments_[pointer.segment];
+    if (words > own.capacity - own.used) return place_elsewhere(pointer, words, kind, upper);
+    const Location object{pointer.segment, own.used};
+    own.used += words;
+    if (writing())
+      write_pointer(pointer, kind, std::int64_t{object.word} - pointer.word - 1, upper);
+    return object;
+  }
 
   std::uint8_t* at(Location location) const {
     return base_ + (segment_start_[location.segment] + location.word) * kBytesPerWord;
@@ -64,7 +75,12 @@ class Arena {
     std::uint32_t used;
   };
   std::uint32_t open_segment(std::uint32_t needed);
-  void write_pointer(Location pointer, PointerKind kind, std::int64_t offset, std::uint32_t upper);
+  Location place_elsewhere(Location pointer, std::uint32_t words, PointerKind kind,
+                           std::uint32_t upper);
+  void write_pointer(Location pointer, PointerKind kind, std::int64_t offset, std::uint32_t upper) {
+    const auto lower = static_cast<std::uint32_t>(offset << 2) | static_cast<std::uint32_t>(kind);
+    store_le<std::uint64_t>(at(pointer), lower | (std::uint64_t{upper} << 32));
+  }
 
   std::vector<Segment> segments_;
   std::uint32_t next_size_ = kFirstSegmentWords;
@@ -73,7 +89,23 @@ class Arena {
   std::string refusal_;
 };
 
-class StructListBuilder;
+class StructBuilder;
+
+// A composite list being filled; element i is a struct of the list's element size.
+class StructListBuilder {
+ public:
+  StructListBuilder(Arena& arena, Location first, StructSize size, std::uint32_t count)
+      : arena_(&arena), first_(first), size_(size), count_(count) {}
+
+  std::uint32_t size() const { return count_; }
+  StructBuilder operator[](std::uint32_t i) const;
+
+ private:
+  Arena* arena_;
+  Location first_;
+  StructSize size_;
+  std::uint32_t count_;
+};
 
 // A struct being filled. When planning, setters of numbers do nothing and object
 // creation only places.
@@ -89,40 +121,66 @@ class StructBuilder {
     }
   }
 
-  void set_text(PointerField field, std::string_view text);
-  void set_data(PointerField field, std::span<const std::uint8_t> bytes);
+  // A text is its bytes and a closing NUL, which the zeroed output already holds.
+  void set_text(PointerField field, std::string_view text) {
+    std::uint8_t* out = place_bytes(field, text.size() + 1, text.size() + 1);
+    if (out != nullptr && !text.empty()) std::memcpy(out, text.data(), text.size());
+  }
+  void set_data(PointerField field, std::span<const std::uint8_t> bytes) {
+    std::uint8_t* out = place_bytes(field, bytes.size(), bytes.size());
+    if (out != nullptr && !bytes.empty()) std::memcpy(out, bytes.data(), bytes.size());
+  }
   void set_u32_list(PointerField field, std::span<const std::uint32_t> values);
-  StructBuilder init_struct(PointerField field, StructSize size);
-  StructListBuilder init_struct_list(PointerField field, StructSize size, std::size_t count);
+  StructBuilder init_struct(PointerField field, StructSize size) {
+    const Location object = arena_->place(pointer_location(field), size.total_words(),
+                                          PointerKind::Struct, struct_size_bits(size));
+    return StructBuilder(*arena_, object, size);
+  }
+  StructListBuilder init_struct_list(PointerField field, StructSize size, std::size_t count) {
+    const std::uint64_t content = std::uint64_t{size.total_words()} * count;
+    if (count > kMaxListElements || content > kMaxListElements) {
+      refuse_records(count);
+      return StructListBuilder(*arena_, {}, size, 0);
+    }
+    const auto n = static_cast<std::uint32_t>(count);
+    const auto words = static_cast<std::uint32_t>(content);
+    const Location tag = arena_->place(pointer_location(field), words + 1, PointerKind::List,
+                                       list_size_bits(ElementSize::Composite, words));
+    if (arena_->writing()) {
+      // The tag word is shaped like a struct pointer whose offset field holds the count.
+      store_le<std::uint64_t>(
+          arena_->at(tag), (std::uint64_t{n} << 2) | (std::uint64_t{struct_size_bits(size)} << 32));
+    }
+    return StructListBuilder(*arena_, {tag.segment, tag.word + 1}, size, n);
+  }
 
  private:
   Location pointer_location(PointerField field) const {
     return {location_.segment, location_.word + size_.data_words + field.index};
   }
-  std::uint8_t* place_bytes(PointerField field, std::size_t count, std::size_t words);
+  // A byte list of `count` bytes; null when planning or refused.
+  std::uint8_t* place_bytes(PointerField field, std::size_t count, std::size_t bytes) {
+    if (count > kMaxListElements) {
+      refuse_bytes(count);
+      return nullptr;
+    }
+    const auto n = static_cast<std::uint32_t>(count);
+    const Location object = arena_->place(pointer_location(field), words_for_bytes(bytes),
+                                          PointerKind::List, list_size_bits(ElementSize::Byte, n));
+    return arena_->writing() ? arena_->at(object) : nullptr;
+  }
+  // The refusals, kept out of line: they build a message and never happen in practice.
+  void refuse_bytes(std::size_t count);
+  void refuse_records(std::size_t count);
 
   Arena* arena_;
   Location location_;
   StructSize size_;
 };
 
-// A composite list being filled; element i is a struct of the list's element size.
-class StructListBuilder {
- public:
-  StructListBuilder(Arena& arena, Location first, StructSize size, std::uint32_t count)
-      : arena_(&arena), first_(first), size_(size), count_(count) {}
-
-  std::uint32_t size() const { return count_; }
-  StructBuilder operator[](std::uint32_t i) const {
-    return StructBuilder(*arena_, {first_.segment, first_.word + i * size_.total_words()}, size_);
-  }
-
- private:
-  Arena* arena_;
-  Location first_;
-  StructSize size_;
-  std::uint32_t count_;
-};
+inline StructBuilder StructListBuilder::operator[](std::uint32_t i) const {
+  return StructBuilder(*arena_, {first_.segment, first_.word + i * size_.total_words()}, size_);
+}
 
 // Writes the unpacked stream framing for segments of the given sizes into `out`
 // (exactly table_bytes(segment_words.size()) bytes).
