@@ -14,8 +14,11 @@
 #include "inspect.hpp"
 #include "package_io.hpp"
 #include "profile_view.hpp"
+#include "report_views.hpp"
 #include "table.hpp"
 #include "text.hpp"
+#include "timeline_svg.hpp"
+#include "trace_json.hpp"
 
 namespace quarn_pkg {
 namespace qp = quarn_package;
@@ -36,6 +39,10 @@ struct Demo {
     if (auto written = write_file_atomically(file, bytes); !written) return written;
     files.emplace_back(what, file);
     return {};
+  }
+  Outcome<void> write(const std::string& what, const std::string& name, std::string_view text) {
+    return write(what, name,
+                 std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
   }
 };
 
@@ -117,14 +124,37 @@ Outcome<void> profile_round_trip(Demo& demo) {
   return {};
 }
 
+Outcome<void> draw_profile(Demo& demo) {
+  const ProfileView view = make_profile_view(demo.report);
+  demo.heading("Lay the report out as a trace, for Perfetto UI or chrome://tracing");
+  if (auto written = demo.write("trace of the report", "trace.json", chrome_trace(view)); !written)
+    return written;
+  std::cout << "   one track per tile, one event per step along the tile's own counter, "
+            << "exchange activities nested in their steps\n";
+
+  demo.heading("Draw the report as a timeline picture");
+  if (auto written =
+          demo.write("timeline of the report", "timeline.svg", timeline_svg(view, "example.qprof"));
+      !written)
+    return written;
+  std::cout << "   one row per tile, one bar per step coloured by its kind; open it in a "
+            << "browser\n";
+  return {};
+}
+
 void print_next_steps(const Demo& demo, const std::string& program) {
   std::cout << "\nFiles written to " << demo.dir.string() << ":\n";
   Table table({{"", Table::Align::Left}, {"", Table::Align::Left}});
   for (const auto& [what, file] : demo.files) table.add_row({file.filename().string(), what});
   table.print(std::cout, "  ", table.size());
   const std::string package = (demo.dir / "example.qpkg").string();
+  const std::string profile = (demo.dir / "example.qprof").string();
   const std::string& q = program;
   std::cout << "\nNext, try:\n"
+            << "  " << q << " report " << profile << " --top 3\n"
+            << "  " << q << " profile " << package << " "
+            << (demo.dir / "runtime-output.bin").string() << " --clock-hz " << kExampleClockHz
+            << " -o run.qprof\n"
             << "  " << q << " inspect " << package << " --json\n"
             << "  " << q << " to-json " << package << " > example.json\n"
             << "  " << q << " from-json example.json -o copy.qpkg\n"
@@ -142,8 +172,7 @@ Outcome<void> demo_steps(const std::optional<path>& dir, const std::string& prog
   if (auto done = write_and_read_package(demo); !done) return done;
   if (auto done = rebuild_tile_image(demo); !done) return done;
   if (auto done = profile_round_trip(demo); !done) return done;
-  // Trace and timeline files made from demo.report join the tour here, as further steps
-  // that add their files to demo.files.
+  if (auto done = draw_profile(demo); !done) return done;
   print_next_steps(demo, program);
   return {};
 }

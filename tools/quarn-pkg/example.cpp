@@ -57,8 +57,10 @@ qp::ProfileStep step(std::uint32_t index, ProfileStepKind kind, std::string oper
 
 std::vector<qp::TileProfilePlan> profile_plans() {
   qp::ProfileStep receive = step(0, ProfileStepKind::Exchange, "load.activations", "");
-  receive.exchange_activities = {{ExchangeActivityKind::Receive, 3, 40},
-                                 {ExchangeActivityKind::PartnerBusy, 40, 52}};
+  // Activities are readings of the tile's counter, like the step's own start and end:
+  // synthetic_runtime_output starts tile 0's first step at 1200 and ends it at 1350.
+  receive.exchange_activities = {{ExchangeActivityKind::Receive, 1203, 1290},
+                                 {ExchangeActivityKind::PartnerBusy, 1290, 1341}};
   receive.exchange_event_cycles = 52;
   return {
       {.physical_tile = 0,

@@ -7,6 +7,7 @@
 #include "commands.hpp"
 #include "log_sink.hpp"
 #include "outcome.hpp"
+#include "profile_commands.hpp"
 
 namespace quarn_pkg {
 namespace {
@@ -24,6 +25,10 @@ struct Options {
   path from_json_output;
   path diff_a, diff_b;
   std::optional<path> demo_dir;
+  ProfileOptions profile;
+  ReportOptions report;
+  std::uint32_t report_tile = 0;
+  path view_report, view_output;  // trace, timeline
 };
 
 // -v on the top level and on every command, so it can go anywhere on the line.
@@ -74,6 +79,35 @@ void add_commands(CLI::App& app, Options& o) {
   demo->add_option("DIR", o.demo_dir, "where to put the files (default: a fresh temp folder)");
 }
 
+void add_profile_commands(CLI::App& app, Options& o) {
+  CLI::App* profile =
+      command(app, o, "profile", "make a profile file from the output of a profiled run");
+  profile->add_option("PACKAGE", o.profile.package, "package that was run")->required();
+  profile->add_option("RUNTIME_OUTPUT", o.profile.runtime_output, "runtime output buffer")
+      ->required();
+  profile->add_option("--clock-hz", o.profile.clock_hz, "the device clock (0: unknown)")
+      ->required();
+  profile->add_option("-o,--output", o.profile.output, "profile file to write")->required();
+
+  CLI::App* report = command(app, o, "report", "per tile, where the cycles of a profile file went");
+  report->add_option("REPORT", o.report.report, "profile file")->required();
+  CLI::Option* tile = report->add_option("--tile", o.report_tile, "only this physical tile");
+  report->add_option("--top", o.report.top, "how many of the most expensive steps to list")
+      ->capture_default_str();
+  report->add_flag("--json", o.report.json, "print one JSON document");
+  report->callback([&o, tile] {
+    if (tile->count() > 0) o.report.tile = o.report_tile;
+  });
+
+  CLI::App* trace =
+      command(app, o, "trace", "write a trace that Perfetto UI and chrome://tracing open");
+  CLI::App* timeline = command(app, o, "timeline", "draw a profile file as an SVG timeline");
+  for (CLI::App* view : {trace, timeline}) {
+    view->add_option("REPORT", o.view_report, "profile file")->required();
+    view->add_option("-o,--output", o.view_output, "file to write")->required();
+  }
+}
+
 int dispatch(const CLI::App& app, const Options& o, const std::string& program) {
   const std::string name = app.get_subcommands().front()->get_name();
   if (name == "inspect") return run_inspect(o.inspect);
@@ -82,6 +116,10 @@ int dispatch(const CLI::App& app, const Options& o, const std::string& program) 
   if (name == "to-json") return run_to_json(o.package, o.to_json_output);
   if (name == "from-json") return run_from_json(o.json_file, o.from_json_output);
   if (name == "diff") return run_diff(o.diff_a, o.diff_b);
+  if (name == "profile") return run_profile(o.profile);
+  if (name == "report") return run_report(o.report);
+  if (name == "trace") return run_trace(o.view_report, o.view_output);
+  if (name == "timeline") return run_timeline(o.view_report, o.view_output);
   return run_demo(o.demo_dir, program);
 }
 
@@ -97,14 +135,17 @@ std::string usage_error(const CLI::App& app, const CLI::ParseError& error) {
 }
 
 int run(int argc, char** argv) {
-  CLI::App app("quarn-pkg: inspect, check, convert and compare Quarn application packages",
-               "quarn-pkg");
+  CLI::App app(
+      "quarn-pkg: inspect, check, convert and compare Quarn application packages, "
+      "and see where the cycles of a profiled run went",
+      "quarn-pkg");
   app.set_version_flag("--version", "quarn-pkg " QUARN_PKG_VERSION);
   Options options;
   app.add_flag("-v,--verbose", options.verbosity,
                "print the library's events on stderr (-vv: also trace events)");
   app.require_subcommand(1);
   add_commands(app, options);
+  add_profile_commands(app, options);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
