@@ -282,8 +282,8 @@ Result<StructReader> MessageReader::root() const {
                            nesting_limit_, std::numeric_limits<std::int32_t>::max())));
 }
 
-Result<StructReader> MessageReader::read_struct(const StructReader& parent,
-                                                PointerField field) const {
+Result<StructReader> MessageReader::read_struct_checked(const StructReader& parent,
+                                                        PointerField field) const {
   if (field.index >= parent.pointer_count_) return StructReader{};
   const std::uint64_t at = parent.pointers_word_ + field.index;
   if (load_le<std::uint64_t>(word_address(parent.segment_, at)) == 0) return StructReader{};
@@ -292,8 +292,8 @@ Result<StructReader> MessageReader::read_struct(const StructReader& parent,
   return struct_at(*r, parent.nesting_);
 }
 
-Result<ListReader> MessageReader::read_list(const StructReader& parent, PointerField field,
-                                            ListExpectation expect) const {
+Result<ListReader> MessageReader::read_list_checked(const StructReader& parent, PointerField field,
+                                                    ListExpectation expect) const {
   if (field.index >= parent.pointer_count_) return ListReader{};
   const std::uint64_t at = parent.pointers_word_ + field.index;
   if (load_le<std::uint64_t>(word_address(parent.segment_, at)) == 0) return ListReader{};
@@ -307,7 +307,7 @@ Result<ListReader> MessageReader::read_byte_list(const StructReader& parent, Poi
   // Texts and data end a path: they count against the budget but not the nesting limit.
   StructReader unnested = parent;
   unnested.nesting_ = std::numeric_limits<std::int32_t>::max();
-  auto list = read_list(unnested, field, ListExpectation::Bytes);
+  auto list = read_list_checked(unnested, field, ListExpectation::Bytes);
   if (!list && list.error().kind() == PackageError::Kind::Capnp) {
     const auto& capnp = std::get<PackageError::Capnp>(list.error().detail());
     return fail(capnp.kind, std::string(what) + ": " + capnp.description);
@@ -315,8 +315,8 @@ Result<ListReader> MessageReader::read_byte_list(const StructReader& parent, Poi
   return list;
 }
 
-Result<std::span<const std::uint8_t>> MessageReader::read_text(const StructReader& parent,
-                                                               PointerField field) const {
+Result<std::span<const std::uint8_t>> MessageReader::read_text_checked(const StructReader& parent,
+                                                                       PointerField field) const {
   auto list = read_byte_list(parent, field, "text");
   if (!list) return std::unexpected(list.error());
   if (list->message_ == nullptr) return std::span<const std::uint8_t>{};
@@ -327,8 +327,8 @@ Result<std::span<const std::uint8_t>> MessageReader::read_text(const StructReade
   return bytes.first(bytes.size() - 1);
 }
 
-Result<std::span<const std::uint8_t>> MessageReader::read_data(const StructReader& parent,
-                                                               PointerField field) const {
+Result<std::span<const std::uint8_t>> MessageReader::read_data_checked(const StructReader& parent,
+                                                                       PointerField field) const {
   auto list = read_byte_list(parent, field, "data");
   if (!list) return std::unexpected(list.error());
   return list->bytes();

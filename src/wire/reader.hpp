@@ -89,15 +89,31 @@ class MessageReader {
   std::size_t message_bytes() const { return message_bytes_; }
 
   Result<StructReader> root() const;
-  Result<StructReader> read_struct(const StructReader& parent, PointerField field) const;
+  Result<StructReader> read_struct(const StructReader& parent, PointerField field) const {
+    StructReader s;
+    if (near_struct(parent, field, s)) return s;
+    return read_struct_checked(parent, field);
+  }
   Result<ListReader> read_list(const StructReader& parent, PointerField field,
-                               ListExpectation expect) const;
+                               ListExpectation expect) const {
+    ListReader list;
+    if (expect == ListExpectation::Structs && near_struct_list(parent, field, list)) return list;
+    return read_list_checked(parent, field, expect);
+  }
   // Text content without its closing NUL; a null pointer reads as empty.
   Result<std::span<const std::uint8_t>> read_text(const StructReader& parent,
-                                                  PointerField field) const;
+                                                  PointerField field) const {
+    std::span<const std::uint8_t> bytes;
+    if (near_bytes(parent, field, true, bytes)) return bytes;
+    return read_text_checked(parent, field);
+  }
   // Data content; a null pointer reads as empty.
   Result<std::span<const std::uint8_t>> read_data(const StructReader& parent,
-                                                  PointerField field) const;
+                                                  PointerField field) const {
+    std::span<const std::uint8_t> bytes;
+    if (near_bytes(parent, field, false, bytes)) return bytes;
+    return read_data_checked(parent, field);
+  }
 
   MessageReader(const MessageReader&) = delete;
   MessageReader(MessageReader&&) = default;
@@ -115,6 +131,44 @@ class MessageReader {
   };
 
   MessageReader() = default;
+
+  // The common case of each read, inline: a null pointer, or a near pointer of the
+  // expected kind to an object inside its segment within the budget. Each returns false,
+  // having changed nothing, for anything else, which the checked path then reads with all
+  // of its checks and errors.
+  bool near_struct(const StructReader& parent, PointerField field, StructReader& out) const;
+  bool near_struct_list(const StructReader& parent, PointerField field, ListReader& out) const;
+  bool near_bytes(const StructReader& parent, PointerField field, bool text,
+                  std::span<const std::uint8_t>& out) const;
+  // The pointer word at `field` of `parent`, or nullptr when `field` lies beyond its
+  // pointer section; `at` is its word index.
+  const std::uint8_t* pointer_at(const StructReader& parent, PointerField field,
+                                 std::uint64_t& at) const {
+    if (field.index >= parent.pointer_count_) return nullptr;
+    at = parent.pointers_word_ + field.index;
+    return word_address(parent.segment_, at);
+  }
+  // Where a near pointer at word `at` points, when `words` from there lie in `segment`.
+  bool near_target(std::uint32_t segment, std::uint64_t at, std::uint64_t word, std::uint64_t words,
+                   std::uint64_t& target) const {
+    const std::int64_t start = static_cast<std::int64_t>(at) + 1 +
+                               (static_cast<std::int32_t>(static_cast<std::uint32_t>(word)) >> 2);
+    const std::uint64_t size = segments_[segment].words;
+    if (start < 0 || static_cast<std::uint64_t>(start) > size ||
+        words > size - static_cast<std::uint64_t>(start)) {
+      return false;
+    }
+    target = static_cast<std::uint64_t>(start);
+    return true;
+  }
+
+  Result<StructReader> read_struct_checked(const StructReader& parent, PointerField field) const;
+  Result<ListReader> read_list_checked(const StructReader& parent, PointerField field,
+                                       ListExpectation expect) const;
+  Result<std::span<const std::uint8_t>> read_text_checked(const StructReader& parent,
+                                                          PointerField field) const;
+  Result<std::span<const std::uint8_t>> read_data_checked(const StructReader& parent,
+                                                          PointerField field) const;
   Result<Resolved> resolve(std::uint32_t segment, std::uint64_t pointer_word) const;
   Result<void> in_segment(std::uint32_t segment, std::int64_t start, std::uint64_t words) const;
   std::int64_t placed(const Resolved& r, std::uint64_t words) const;
@@ -136,6 +190,94 @@ class MessageReader {
 
   friend class ListReader;
 };
+
+inline bool MessageReader::near_bytes(const StructReader& parent, PointerField field, bool text,
+                                      std::span<const std::uint8_t>& out) const {
+  std::uint64_t at = 0;
+  const std::uint8_t* pointer = pointer_at(parent, field, at);
+  const std::uint64_t word = pointer == nullptr ? 0 : load_le<std::uint64_t>(pointer);
+  if (word == 0) {
+    out = {};
+    return true;
+  }
+  constexpr std::uint64_t kByteList = (std::uint64_t{2} << 32) | 1;  // element size, kind
+  if ((word & ((std::uint64_t{7} << 32) | 3)) != kByteList) return false;
+  const std::uint64_t count = word >> 35;
+  const std::uint64_t words = (count + 7) / kBytesPerWord;
+  std::uint64_t target = 0;
+  if (!near_target(parent.segment_, at, word, words, target) || words > budget_) return false;
+  const std::uint8_t* start = word_address(parent.segment_, target);
+  if (text && (count == 0 || start[count - 1] != 0)) return false;
+  budget_ -= words;
+  out = {start, static_cast<std::size_t>(text ? count - 1 : count)};
+  return true;
+}
+
+inline bool MessageReader::near_struct_list(const StructReader& parent, PointerField field,
+                                            ListReader& out) const {
+  std::uint64_t at = 0;
+  const std::uint8_t* pointer = pointer_at(parent, field, at);
+  const std::uint64_t word = pointer == nullptr ? 0 : load_le<std::uint64_t>(pointer);
+  if (word == 0) {
+    out = ListReader{};
+    return true;
+  }
+  constexpr std::uint64_t kCompositeList = (std::uint64_t{7} << 32) | 1;
+  if ((word & ((std::uint64_t{7} << 32) | 3)) != kCompositeList || parent.nesting_ <= 0) {
+    return false;
+  }
+  const std::uint64_t words = word >> 35;
+  std::uint64_t target = 0;
+  if (!near_target(parent.segment_, at, word, words + 1, target) || words + 1 > budget_) {
+    return false;
+  }
+  const std::uint64_t tag = load_le<std::uint64_t>(word_address(parent.segment_, target));
+  const auto count = (static_cast<std::uint32_t>(tag) >> 2) & kMaxListElements;
+  const auto data_words = static_cast<std::uint16_t>(tag >> 32);
+  const auto pointers = static_cast<std::uint16_t>(tag >> 48);
+  const std::uint64_t per_element = std::uint64_t{data_words} + pointers;
+  if ((tag & 3) != 0 || per_element == 0 || per_element * count > words) return false;
+  budget_ -= words + 1;
+  out.message_ = this;
+  out.start_ = word_address(parent.segment_, target + 1);
+  out.count_ = count;
+  out.stride_ = static_cast<std::uint32_t>(per_element * kBytesPerWord);
+  out.element_data_bytes_ = std::uint32_t{data_words} * kBytesPerWord;
+  out.element_pointers_ = pointers;
+  out.segment_ = parent.segment_;
+  out.start_word_ = target + 1;
+  out.nesting_ = parent.nesting_ - 1;
+  return true;
+}
+
+inline bool MessageReader::near_struct(const StructReader& parent, PointerField field,
+                                       StructReader& out) const {
+  std::uint64_t at = 0;
+  const std::uint8_t* pointer = pointer_at(parent, field, at);
+  const std::uint64_t word = pointer == nullptr ? 0 : load_le<std::uint64_t>(pointer);
+  if (word == 0) {
+    out = StructReader{};
+    return true;
+  }
+  if ((word & 3) != 0 || parent.nesting_ <= 0) return false;
+  const auto data_words = static_cast<std::uint16_t>(word >> 32);
+  const auto pointers = static_cast<std::uint16_t>(word >> 48);
+  const std::uint64_t words = std::uint64_t{data_words} + pointers;
+  std::uint64_t target = 0;
+  // An empty struct may point anywhere; the checked path places it.
+  if (words == 0 || !near_target(parent.segment_, at, word, words, target) || words > budget_) {
+    return false;
+  }
+  budget_ -= words;
+  out.message_ = this;
+  out.data_ = word_address(parent.segment_, target);
+  out.data_bytes_ = std::uint32_t{data_words} * kBytesPerWord;
+  out.segment_ = parent.segment_;
+  out.pointers_word_ = target + data_words;
+  out.pointer_count_ = pointers;
+  out.nesting_ = parent.nesting_ - 1;
+  return true;
+}
 
 // Reads exactly one framed message from `input` into memory, trusting no size before
 // the bytes arrive.
