@@ -21,53 +21,46 @@ using detail::wire::PointerField;
 using detail::wire::StructReader;
 namespace schema = detail::schema;
 
-// Converts every element of the struct list at `field` with `convert`, in order.
-template <class T, class Convert>
-Result<std::vector<T>> read_struct_list(const MessageReader& m, const StructReader& parent,
-                                        PointerField field, Convert&& convert) {
+// Appends one record per element of the struct list at `field` to `out`, each filled in
+// place by `fill`, in order.
+template <class T, class Fill>
+Result<void> read_struct_list(const MessageReader& m, const StructReader& parent,
+                              PointerField field, std::vector<T>& out, Fill&& fill) {
   QP_ASSIGN_OR_RETURN(const ListReader list, m.read_list(parent, field, ListExpectation::Structs));
-  std::vector<T> out;
   out.reserve(list.size());
   for (std::uint32_t i = 0; i < list.size(); ++i) {
-    QP_ASSIGN_OR_RETURN(T value, convert(list.struct_at(i)));
-    out.push_back(std::move(value));
+    QP_RETURN_IF_ERROR(fill(list.struct_at(i), out.emplace_back()));
   }
-  return out;
+  return {};
 }
 
-Result<std::vector<std::uint32_t>> read_u32_list(const MessageReader& m, const StructReader& parent,
-                                                 PointerField field) {
+Result<void> read_u32_list(const MessageReader& m, const StructReader& parent, PointerField field,
+                           std::vector<std::uint32_t>& out) {
   QP_ASSIGN_OR_RETURN(const ListReader list, m.read_list(parent, field, ListExpectation::U32));
-  std::vector<std::uint32_t> out(list.size());
+  out.resize(list.size());
   for (std::uint32_t i = 0; i < list.size(); ++i) out[i] = list.u32(i);
-  return out;
+  return {};
 }
 
-Result<Segment> read_segment(const MessageReader& m, const StructReader& s) {
+Result<void> read_segment(const MessageReader& m, const StructReader& s, Segment& segment) {
   using S = schema::Segment;
-  Segment segment{.address = s.get(S::address), .memory_size = s.get(S::memory_size)};
+  segment.address = s.get(S::address);
+  segment.memory_size = s.get(S::memory_size);
   QP_ASSIGN_OR_RETURN(const auto data, m.read_data(s, S::data));
   segment.data.assign(data.begin(), data.end());
   segment.flags = s.get(S::flags);
-  return segment;
+  return {};
 }
 
-Result<std::vector<TileImage>> read_tiles(const MessageReader& m, const StructReader& root) {
+Result<void> read_tile(const MessageReader& m, const StructReader& t, TileImage& tile) {
   using T = schema::TileImage;
-  return read_struct_list<TileImage>(
-      m, root, schema::Application::tiles, [&m](const StructReader& t) -> Result<TileImage> {
-        TileImage tile{
-            .physical_tile = t.get(T::physical_tile),
-            .entry_point = t.get(T::entry_point),
-            .command_address = t.get(T::command_address),
-            .diagnostic_address = t.get(T::diagnostic_address),
-        };
-        QP_ASSIGN_OR_RETURN(tile.segments, read_struct_list<Segment>(m, t, T::segments,
-                                                                     [&m](const StructReader& s) {
-                                                                       return read_segment(m, s);
-                                                                     }));
-        return tile;
-      });
+  tile.physical_tile = t.get(T::physical_tile);
+  tile.entry_point = t.get(T::entry_point);
+  tile.command_address = t.get(T::command_address);
+  tile.diagnostic_address = t.get(T::diagnostic_address);
+  return read_struct_list(
+      m, t, T::segments, tile.segments,
+      [&m](const StructReader& s, Segment& out) { return read_segment(m, s, out); });
 }
 
 RegionSlice read_region_slice(const StructReader& s) {
@@ -75,21 +68,23 @@ RegionSlice read_region_slice(const StructReader& s) {
   return {s.get(R::tile), s.get(R::tile_address), s.get(R::file_offset), s.get(R::size_bytes)};
 }
 
-Result<std::vector<Binding>> read_bindings(const MessageReader& m, const StructReader& root,
-                                           PointerField field) {
+Result<void> read_binding(const MessageReader& m, const StructReader& b, Binding& binding) {
   using B = schema::Binding;
-  return read_struct_list<Binding>(m, root, field, [&m](const StructReader& b) -> Result<Binding> {
-    Binding binding;
-    QP_ASSIGN_OR_RETURN(binding.name, read_text(m, b, B::name));
-    QP_ASSIGN_OR_RETURN(binding.dtype, read_text(m, b, B::dtype));
-    QP_ASSIGN_OR_RETURN(binding.shape, read_u32_list(m, b, B::shape));
-    QP_ASSIGN_OR_RETURN(const ListReader slices,
-                        m.read_list(b, B::slices, ListExpectation::Structs));
-    binding.slices.reserve(slices.size());
-    for (std::uint32_t i = 0; i < slices.size(); ++i) {
-      binding.slices.push_back(read_region_slice(slices.struct_at(i)));
-    }
-    return binding;
+  QP_RETURN_IF_ERROR(read_text(m, b, B::name, binding.name));
+  QP_RETURN_IF_ERROR(read_text(m, b, B::dtype, binding.dtype));
+  QP_RETURN_IF_ERROR(read_u32_list(m, b, B::shape, binding.shape));
+  QP_ASSIGN_OR_RETURN(const ListReader slices, m.read_list(b, B::slices, ListExpectation::Structs));
+  binding.slices.reserve(slices.size());
+  for (std::uint32_t i = 0; i < slices.size(); ++i) {
+    binding.slices.push_back(read_region_slice(slices.struct_at(i)));
+  }
+  return {};
+}
+
+Result<void> read_bindings(const MessageReader& m, const StructReader& root, PointerField field,
+                           std::vector<Binding>& out) {
+  return read_struct_list(m, root, field, out, [&m](const StructReader& b, Binding& binding) {
+    return read_binding(m, b, binding);
   });
 }
 
@@ -105,10 +100,9 @@ std::vector<HostSlice> read_host_slices(const ListReader& list) {
   return out;
 }
 
-Result<HostCall> read_host_call(const MessageReader& m, const StructReader& c) {
+Result<void> read_host_call(const MessageReader& m, const StructReader& c, HostCall& call) {
   using C = schema::HostCall;
-  HostCall call;
-  QP_ASSIGN_OR_RETURN(call.name, read_text(m, c, C::name));
+  QP_RETURN_IF_ERROR(read_text(m, c, C::name, call.name));
   call.command = c.get(C::command);
   call.phases = c.get(C::phases);
   call.invocations = c.get(C::invocations);
@@ -117,48 +111,39 @@ Result<HostCall> read_host_call(const MessageReader& m, const StructReader& c) {
   QP_ASSIGN_OR_RETURN(const ListReader outputs,
                       m.read_list(c, C::outputs, ListExpectation::Structs));
   call.outputs = read_host_slices(outputs);
-  QP_ASSIGN_OR_RETURN(call.input_batch_ends, read_u32_list(m, c, C::input_batch_ends));
-  QP_ASSIGN_OR_RETURN(call.output_batch_ends, read_u32_list(m, c, C::output_batch_ends));
-  return call;
+  QP_RETURN_IF_ERROR(read_u32_list(m, c, C::input_batch_ends, call.input_batch_ends));
+  return read_u32_list(m, c, C::output_batch_ends, call.output_batch_ends);
 }
 
-Result<HostExchange> read_host_exchange(const MessageReader& m, const StructReader& root) {
+Result<void> read_host_exchange(const MessageReader& m, const StructReader& root,
+                                HostExchange& exchange) {
   using E = schema::HostExchange;
   using P = schema::HostPage;
   QP_ASSIGN_OR_RETURN(const StructReader e,
                       m.read_struct(root, schema::Application::host_exchange));
-  HostExchange exchange{
-      .startup_mark = e.get(E::startup_mark),
-      .command_page = e.get(E::command_page),
-      .command_offset = e.get(E::command_offset),
-  };
+  exchange.startup_mark = e.get(E::startup_mark);
+  exchange.command_page = e.get(E::command_page);
+  exchange.command_offset = e.get(E::command_offset);
   QP_ASSIGN_OR_RETURN(const ListReader pages, m.read_list(e, E::pages, ListExpectation::Structs));
   exchange.pages.reserve(pages.size());
   for (std::uint32_t i = 0; i < pages.size(); ++i) {
     const StructReader p = pages.struct_at(i);
     exchange.pages.push_back({p.get(P::index), p.get(P::size_bytes)});
   }
-  QP_ASSIGN_OR_RETURN(exchange.attach_order, read_u32_list(m, e, E::attach_order));
-  QP_ASSIGN_OR_RETURN(exchange.calls,
-                      read_struct_list<HostCall>(m, e, E::calls, [&m](const StructReader& c) {
-                        return read_host_call(m, c);
-                      }));
-  return exchange;
+  QP_RETURN_IF_ERROR(read_u32_list(m, e, E::attach_order, exchange.attach_order));
+  return read_struct_list(
+      m, e, E::calls, exchange.calls,
+      [&m](const StructReader& c, HostCall& call) { return read_host_call(m, c, call); });
 }
 
-Result<std::vector<TileProfilePlan>> read_profile_tiles(const MessageReader& m,
-                                                        const StructReader& root) {
+Result<void> read_profile_plan(const MessageReader& m, const StructReader& p,
+                               TileProfilePlan& plan) {
   using P = schema::TileProfilePlan;
-  return read_struct_list<TileProfilePlan>(
-      m, root, schema::Application::profile_tiles,
-      [&m](const StructReader& p) -> Result<TileProfilePlan> {
-        TileProfilePlan plan{.physical_tile = p.get(P::physical_tile)};
-        QP_ASSIGN_OR_RETURN(
-            plan.steps, read_struct_list<ProfileStep>(m, p, P::steps, [&m](const StructReader& s) {
-              return detail::read_profile_step(m, s);
-            }));
-        return plan;
-      });
+  plan.physical_tile = p.get(P::physical_tile);
+  return read_struct_list(m, p, P::steps, plan.steps,
+                          [&m](const StructReader& s, ProfileStep& step) {
+                            return detail::read_profile_step(m, s, step);
+                          });
 }
 
 // The header fields, in the order they are checked; only a mismatch is "incompatible",
@@ -169,57 +154,68 @@ Result<void> check_header(const MessageReader& m, const StructReader& root) {
     return std::unexpected(PackageError::invalid("incompatible package header"));
   };
   if (root.get(A::schema_version) != schema::kSchemaVersion) return incompatible();
-  QP_ASSIGN_OR_RETURN(const std::string target, read_text(m, root, A::target));
+  std::string target;
+  QP_RETURN_IF_ERROR(read_text(m, root, A::target, target));
   if (target != schema::kTarget) return incompatible();
   if (root.get(A::tile_memory_base) != kTileMemoryBase) return incompatible();
   if (root.get(A::tile_memory_size) != kTileMemorySize) return incompatible();
   return {};
 }
 
-Result<Application> decode_root(const MessageReader& m, const StructReader& root) {
-  using A = schema::Application;
-  Application app;
-  QP_ASSIGN_OR_RETURN(app.compiler_version, read_text(m, root, A::compiler_version));
-  QP_ASSIGN_OR_RETURN(app.tiles, read_tiles(m, root));
-  QP_ASSIGN_OR_RETURN(app.inputs, read_bindings(m, root, A::inputs));
-  QP_ASSIGN_OR_RETURN(app.outputs, read_bindings(m, root, A::outputs));
-  QP_ASSIGN_OR_RETURN(app.weights, read_bindings(m, root, A::weights));
-  QP_ASSIGN_OR_RETURN(app.host_exchange, read_host_exchange(m, root));
+Result<void> read_entry_point(const MessageReader& m, const StructReader& e, EntryPoint& entry) {
   using E = schema::EntryPoint;
-  QP_ASSIGN_OR_RETURN(
-      app.entry_points,
-      read_struct_list<EntryPoint>(
-          m, root, A::entry_points, [&m](const StructReader& e) -> Result<EntryPoint> {
-            QP_ASSIGN_OR_RETURN(std::string name, read_text(m, e, E::name));
-            return EntryPoint{std::move(name), e.get(E::command), e.get(E::external_syncs)};
-          }));
-  using W = schema::DeviceConfigWrite;
-  QP_ASSIGN_OR_RETURN(
-      app.device_config_writes,
-      read_struct_list<DeviceConfigWrite>(
-          m, root, A::device_config_writes, [](const StructReader& w) -> Result<DeviceConfigWrite> {
-            return DeviceConfigWrite{w.get(W::offset), w.get(W::value)};
-          }));
-  QP_ASSIGN_OR_RETURN(app.profile_tiles, read_profile_tiles(m, root));
+  QP_RETURN_IF_ERROR(read_text(m, e, E::name, entry.name));
+  entry.command = e.get(E::command);
+  entry.external_syncs = e.get(E::external_syncs);
+  return {};
+}
+
+Result<void> read_debug_info(const MessageReader& m, const StructReader& root, Application& app) {
+  using A = schema::Application;
   using Sym = schema::DebugSymbol;
-  QP_ASSIGN_OR_RETURN(
-      app.debug_symbols,
-      read_struct_list<DebugSymbol>(
-          m, root, A::debug_symbols, [&m](const StructReader& s) -> Result<DebugSymbol> {
-            QP_ASSIGN_OR_RETURN(std::string name, read_text(m, s, Sym::name));
-            return DebugSymbol{std::move(name), s.get(Sym::address)};
-          }));
   using Reg = schema::DebugRegion;
-  QP_ASSIGN_OR_RETURN(
-      app.debug_regions,
-      read_struct_list<DebugRegion>(
-          m, root, A::debug_regions, [&m](const StructReader& r) -> Result<DebugRegion> {
-            DebugRegion region{
-                r.get(Reg::physical_tile), r.get(Reg::address), r.get(Reg::size_bytes), {}};
-            QP_ASSIGN_OR_RETURN(region.name, read_text(m, r, Reg::name));
-            return region;
-          }));
-  return app;
+  QP_RETURN_IF_ERROR(
+      read_struct_list(m, root, A::debug_symbols, app.debug_symbols,
+                       [&m](const StructReader& s, DebugSymbol& symbol) -> Result<void> {
+                         QP_RETURN_IF_ERROR(read_text(m, s, Sym::name, symbol.name));
+                         symbol.address = s.get(Sym::address);
+                         return {};
+                       }));
+  return read_struct_list(m, root, A::debug_regions, app.debug_regions,
+                          [&m](const StructReader& r, DebugRegion& region) {
+                            region.physical_tile = r.get(Reg::physical_tile);
+                            region.address = r.get(Reg::address);
+                            region.size = r.get(Reg::size_bytes);
+                            return read_text(m, r, Reg::name, region.name);
+                          });
+}
+
+// Fills `app`, a default application, field by field in the record's order.
+Result<void> decode_root(const MessageReader& m, const StructReader& root, Application& app) {
+  using A = schema::Application;
+  QP_RETURN_IF_ERROR(read_text(m, root, A::compiler_version, app.compiler_version));
+  QP_RETURN_IF_ERROR(read_struct_list(
+      m, root, A::tiles, app.tiles,
+      [&m](const StructReader& t, TileImage& tile) { return read_tile(m, t, tile); }));
+  QP_RETURN_IF_ERROR(read_bindings(m, root, A::inputs, app.inputs));
+  QP_RETURN_IF_ERROR(read_bindings(m, root, A::outputs, app.outputs));
+  QP_RETURN_IF_ERROR(read_bindings(m, root, A::weights, app.weights));
+  QP_RETURN_IF_ERROR(read_host_exchange(m, root, app.host_exchange));
+  QP_RETURN_IF_ERROR(read_struct_list(
+      m, root, A::entry_points, app.entry_points,
+      [&m](const StructReader& e, EntryPoint& entry) { return read_entry_point(m, e, entry); }));
+  using W = schema::DeviceConfigWrite;
+  QP_RETURN_IF_ERROR(
+      read_struct_list(m, root, A::device_config_writes, app.device_config_writes,
+                       [](const StructReader& w, DeviceConfigWrite& write) -> Result<void> {
+                         write = {w.get(W::offset), w.get(W::value)};
+                         return {};
+                       }));
+  QP_RETURN_IF_ERROR(read_struct_list(m, root, A::profile_tiles, app.profile_tiles,
+                                      [&m](const StructReader& p, TileProfilePlan& plan) {
+                                        return read_profile_plan(m, p, plan);
+                                      }));
+  return read_debug_info(m, root, app);
 }
 
 Result<Application> decode(std::span<const std::uint8_t> input) {
@@ -227,7 +223,8 @@ Result<Application> decode(std::span<const std::uint8_t> input) {
                       MessageReader::parse(input, capnp_reader_options()));
   QP_ASSIGN_OR_RETURN(const StructReader root, message.root());
   QP_RETURN_IF_ERROR(check_header(message, root));
-  QP_ASSIGN_OR_RETURN(Application app, decode_root(message, root));
+  Application app;
+  QP_RETURN_IF_ERROR(decode_root(message, root, app));
   QP_RETURN_IF_ERROR(app.validate());
   if (detail::log_enabled(log::Level::Info)) {
     detail::log_emit(log::Level::Info, "application package read",

@@ -31,35 +31,32 @@ void write_profile_step(wire::StructBuilder out, const ProfileStep& step) {
   }
 }
 
-Result<std::string> read_text(const wire::MessageReader& message, const wire::StructReader& in,
-                              wire::PointerField field) {
-  QP_ASSIGN_OR_RETURN(auto bytes, message.read_text(in, field));
-  return utf8_text(bytes);
+Result<void> read_text(const wire::MessageReader& message, const wire::StructReader& in,
+                       wire::PointerField field, std::string& out) {
+  QP_ASSIGN_OR_RETURN(const auto bytes, message.read_text(in, field));
+  return assign_utf8(bytes, out);
 }
 
 namespace {
 
-Result<std::vector<ProfileMetadata>> read_metadata(const wire::MessageReader& message,
-                                                   const wire::StructReader& step) {
+Result<void> read_metadata(const wire::MessageReader& message, const wire::StructReader& step,
+                           std::vector<ProfileMetadata>& out) {
   QP_ASSIGN_OR_RETURN(const auto list, message.read_list(step, schema::Step::metadata,
                                                          wire::ListExpectation::Structs));
-  std::vector<ProfileMetadata> out;
-  out.reserve(list.size());
+  out.resize(list.size());
   for (std::uint32_t i = 0; i < list.size(); ++i) {
     const wire::StructReader entry = list.struct_at(i);
-    QP_ASSIGN_OR_RETURN(auto name, read_text(message, entry, schema::Metadata::name));
-    QP_ASSIGN_OR_RETURN(auto value, read_text(message, entry, schema::Metadata::value));
-    out.push_back({std::move(name), std::move(value)});
+    QP_RETURN_IF_ERROR(read_text(message, entry, schema::Metadata::name, out[i].name));
+    QP_RETURN_IF_ERROR(read_text(message, entry, schema::Metadata::value, out[i].value));
   }
-  return out;
+  return {};
 }
 
-Result<std::vector<ProfileExchangeActivity>> read_activities(const wire::MessageReader& message,
-                                                             const wire::StructReader& step) {
+Result<void> read_activities(const wire::MessageReader& message, const wire::StructReader& step,
+                             std::vector<ProfileExchangeActivity>& out) {
   using A = schema::ExchangeActivity;
   QP_ASSIGN_OR_RETURN(const auto list, message.read_list(step, schema::Step::exchange_activities,
                                                          wire::ListExpectation::Structs));
-  std::vector<ProfileExchangeActivity> out;
   out.reserve(list.size());
   for (std::uint32_t i = 0; i < list.size(); ++i) {
     const wire::StructReader a = list.struct_at(i);
@@ -70,27 +67,26 @@ Result<std::vector<ProfileExchangeActivity>> read_activities(const wire::Message
     out.push_back(
         {static_cast<ExchangeActivityKind>(kind), a.get(A::start_cycle), a.get(A::end_cycle)});
   }
-  return out;
+  return {};
 }
 
 }  // namespace
 
-Result<ProfileStep> read_profile_step(const wire::MessageReader& message,
-                                      const wire::StructReader& in) {
+Result<void> read_profile_step(const wire::MessageReader& message, const wire::StructReader& in,
+                               ProfileStep& out) {
   using S = schema::Step;
-  ProfileStep step;
-  step.local_index = in.get(S::local_index);
-  step.phase = in.get(S::phase);
-  step.epoch = in.get(S::epoch);
-  QP_ASSIGN_OR_RETURN(step.operation, read_text(message, in, S::operation));
+  out.local_index = in.get(S::local_index);
+  out.phase = in.get(S::phase);
+  out.epoch = in.get(S::epoch);
+  QP_RETURN_IF_ERROR(read_text(message, in, S::operation, out.operation));
   const std::uint16_t kind = in.get(S::kind);
   if (kind >= schema::kStepKinds) return std::unexpected(PackageError::schema_enum(kind));
-  step.kind = static_cast<ProfileStepKind>(kind);
-  QP_ASSIGN_OR_RETURN(step.kernel, read_text(message, in, S::kernel));
-  QP_ASSIGN_OR_RETURN(step.metadata, read_metadata(message, in));
-  QP_ASSIGN_OR_RETURN(step.exchange_activities, read_activities(message, in));
-  step.exchange_event_cycles = in.get(S::exchange_event_cycles);
-  return step;
+  out.kind = static_cast<ProfileStepKind>(kind);
+  QP_RETURN_IF_ERROR(read_text(message, in, S::kernel, out.kernel));
+  QP_RETURN_IF_ERROR(read_metadata(message, in, out.metadata));
+  QP_RETURN_IF_ERROR(read_activities(message, in, out.exchange_activities));
+  out.exchange_event_cycles = in.get(S::exchange_event_cycles);
+  return {};
 }
 
 }  // namespace quarn_package::detail

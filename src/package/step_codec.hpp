@@ -10,13 +10,14 @@ namespace quarn_package::detail {
 // Fills a Step struct from `step`, creating its texts and lists in a fixed order.
 void write_profile_step(wire::StructBuilder out, const ProfileStep& step);
 
-// Converts a Step struct into a record: Capnp for structural faults, Utf8 for bad text,
-// SchemaEnum for an unknown kind.
-Result<ProfileStep> read_profile_step(const wire::MessageReader& message,
-                                      const wire::StructReader& in);
+// Fills `out`, a default step, from a Step struct: Capnp for structural faults, Utf8 for
+// bad text, SchemaEnum for an unknown kind. Records are filled in place, so that no
+// step or text is built elsewhere and moved.
+Result<void> read_profile_step(const wire::MessageReader& message, const wire::StructReader& in,
+                               ProfileStep& out);
 
-// Reads a text field and checks that it is UTF-8.
-Result<std::string> read_text(const wire::MessageReader& message, const wire::StructReader& in,
-                              wire::PointerField field);
+// Reads a text field into `out`, checking that it is UTF-8.
+Result<void> read_text(const wire::MessageReader& message, const wire::StructReader& in,
+                       wire::PointerField field, std::string& out);
 
 }  // namespace quarn_package::detail

@@ -45,20 +45,21 @@ Result<void> encode(const ProfileReport& report, std::vector<std::uint8_t>& outp
   });
 }
 
-Result<TileProfile> read_tile(const MessageReader& m, const StructReader& t) {
+Result<void> read_tile(const MessageReader& m, const StructReader& t, TileProfile& tile) {
   using C = schema::CycleSample;
   QP_ASSIGN_OR_RETURN(const auto samples,
                       m.read_list(t, schema::TileProfile::samples, ListExpectation::Structs));
-  TileProfile tile;
   tile.samples.reserve(samples.size());
   for (std::uint32_t k = 0; k < samples.size(); ++k) {
     const StructReader s = samples.struct_at(k);
     QP_ASSIGN_OR_RETURN(const StructReader step, m.read_struct(s, C::step));
-    QP_ASSIGN_OR_RETURN(ProfileStep decoded, detail::read_profile_step(m, step));
-    tile.samples.push_back({std::move(decoded), s.get(C::start_cycle), s.get(C::end_cycle)});
+    CycleSample& sample = tile.samples.emplace_back();
+    QP_RETURN_IF_ERROR(detail::read_profile_step(m, step, sample.step));
+    sample.start_cycle = s.get(C::start_cycle);
+    sample.end_cycle = s.get(C::end_cycle);
   }
   tile.physical_tile = t.get(schema::TileProfile::physical_tile);
-  return tile;
+  return {};
 }
 
 Result<ProfileReport> decode(std::span<const std::uint8_t> input) {
@@ -74,8 +75,7 @@ Result<ProfileReport> decode(std::span<const std::uint8_t> input) {
   ProfileReport report;
   report.tiles.reserve(tiles.size());
   for (std::uint32_t i = 0; i < tiles.size(); ++i) {
-    QP_ASSIGN_OR_RETURN(TileProfile tile, read_tile(m, tiles.struct_at(i)));
-    report.tiles.push_back(std::move(tile));
+    QP_RETURN_IF_ERROR(read_tile(m, tiles.struct_at(i), report.tiles.emplace_back()));
   }
   report.clock_hz = root.get(P::clock_hz);
   return report;

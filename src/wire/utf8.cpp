@@ -42,7 +42,7 @@ Step sequence_at(std::span<const std::uint8_t> s, std::size_t i) {
 
 }  // namespace
 
-Result<std::string> utf8_text(std::span<const std::uint8_t> bytes) {
+Result<void> assign_utf8(std::span<const std::uint8_t> bytes, std::string& out) {
   std::size_t i = 0;
   const std::size_t n = bytes.size();
   while (i < n) {
@@ -63,7 +63,8 @@ Result<std::string> utf8_text(std::span<const std::uint8_t> bytes) {
     if (step.length == 0) return std::unexpected(PackageError::utf8(i, step.error_len));
     i += step.length;
   }
-  return std::string(reinterpret_cast<const char*>(bytes.data()), n);
+  out.assign(reinterpret_cast<const char*>(bytes.data()), n);
+  return {};
 }
 
 }  // namespace quarn_package::detail

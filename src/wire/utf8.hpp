@@ -9,9 +9,10 @@
 
 namespace quarn_package::detail {
 
-// Copies `bytes` into a string when they are valid UTF-8; otherwise a Utf8 error with
-// the number of valid bytes before the fault and the length of the bad sequence
-// (absent when the input ends inside a sequence that could still be completed).
-Result<std::string> utf8_text(std::span<const std::uint8_t> bytes);
+// Copies `bytes` into `out` when they are valid UTF-8; otherwise a Utf8 error with the
+// number of valid bytes before the fault and the length of the bad sequence (absent when
+// the input ends inside a sequence that could still be completed), `out` untouched.
+// Assigning into the record's own string spares a temporary per text.
+Result<void> assign_utf8(std::span<const std::uint8_t> bytes, std::string& out);
 
 }  // namespace quarn_package::detail
