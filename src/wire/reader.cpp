@@ -231,10 +231,13 @@ Result<ListReader> MessageReader::list_at(const Resolved& r, ListExpectation exp
   const std::uint64_t words = (std::uint64_t{count} * bits + 63) / 64;
   const std::int64_t target = placed(r, words);
   if (auto ok = in_segment(r.segment, target, words); !ok) return std::unexpected(ok.error());
-  // A void list occupies nothing however long it claims to be: one word per element.
-  if (auto ok = charge(size == ElementSize::Void ? count : words); !ok) {
-    return std::unexpected(ok.error());
-  }
+  // Every element read as a struct costs at least one word, as a zero-sized one does: a
+  // void list occupies nothing, and a byte list read as structs would otherwise cost an
+  // eighth of a word per record built from it. (A bit list is refused below.)
+  const bool per_element =
+      size == ElementSize::Void || (expect == ListExpectation::Structs && size != ElementSize::Bit);
+  const std::uint64_t cost = per_element ? std::max<std::uint64_t>(words, count) : words;
+  if (auto ok = charge(cost); !ok) return std::unexpected(ok.error());
   const bool readable = expect == ListExpectation::Bytes ? size == ElementSize::Byte
                         : expect == ListExpectation::U32
                             ? size == ElementSize::FourBytes || size == ElementSize::EightBytes

@@ -18,15 +18,41 @@ std::vector<std::uint8_t> written(const Record& record) {
   return out;
 }
 
-// A struct list of `count` elements of no size at the pointer `at`, as a composite
-// list or as a void list, with room in the budget for every element.
-void empty_elements(Crafted& m, std::size_t at, std::uint32_t count, bool composite) {
-  if (composite) {
-    m.point(at, m.append({tag_word(count, 0, 0)}), list_ptr(0, kComposite, 0));
-  } else {
-    m.point(at, at + 1, list_ptr(0, kVoid, count));
+// How the crafted struct lists are encoded.
+enum class Elements {
+  ZeroSized,  // composite, elements of no size, room in the budget for every one
+  Void,       // a void list, likewise with room in the budget
+  Bytes,      // a byte list read as structs: one byte per record, and no room to spare
+};
+
+std::string name_of(Elements kind) {
+  switch (kind) {
+    case Elements::ZeroSized:
+      return "zero-sized";
+    case Elements::Void:
+      return "void";
+    case Elements::Bytes:
+      return "byte";
   }
-  m.pad(count);
+  return "";
+}
+
+// A struct list of `count` elements at the pointer `at`.
+void empty_elements(Crafted& m, std::size_t at, std::uint32_t count, Elements kind) {
+  switch (kind) {
+    case Elements::ZeroSized:
+      m.point(at, m.append({tag_word(count, 0, 0)}), list_ptr(0, kComposite, 0));
+      m.pad(count);
+      break;
+    case Elements::Void:
+      m.point(at, at + 1, list_ptr(0, kVoid, count));
+      m.pad(count);
+      break;
+    case Elements::Bytes:
+      m.point(at, m.append(std::vector<std::uint64_t>((count + 7) / 8, 0)),
+              list_ptr(0, kByte, count));
+      break;
+  }
 }
 
 // Root field `field` points to one struct of `size` whose pointer `inner` holds the
@@ -34,7 +60,7 @@ void empty_elements(Crafted& m, std::size_t at, std::uint32_t count, bool compos
 std::vector<std::uint8_t> nested_empty_elements(std::span<const std::uint8_t> base,
                                                 std::uint16_t field, bool list_of_one,
                                                 detail::wire::StructSize size, std::uint16_t inner,
-                                                std::uint32_t count, bool composite) {
+                                                std::uint32_t count, Elements kind) {
   Crafted m(base);
   std::size_t start;
   if (list_of_one) {
@@ -46,15 +72,15 @@ std::vector<std::uint8_t> nested_empty_elements(std::span<const std::uint8_t> ba
     start = m.append(std::vector<std::uint64_t>(size.total_words(), 0));
     m.point(m.root_field(field), start, struct_ptr(0, size.data_words, size.pointers));
   }
-  empty_elements(m, Crafted::field(start, size.data_words, inner), count, composite);
+  empty_elements(m, Crafted::field(start, size.data_words, inner), count, kind);
   return m.bytes();
 }
 
 std::vector<std::uint8_t> root_empty_elements(std::span<const std::uint8_t> base,
                                               std::uint16_t field, std::uint32_t count,
-                                              bool composite) {
+                                              Elements kind) {
   Crafted m(base);
-  empty_elements(m, m.root_field(field), count, composite);
+  empty_elements(m, m.root_field(field), count, kind);
   return m.bytes();
 }
 
@@ -132,22 +158,22 @@ std::vector<NamedInput> package_amplifications(std::uint32_t n) {
   using P = schema::TileProfilePlan;
   const std::vector<std::uint8_t> base = written(minimal_application());
   std::vector<NamedInput> out;
-  for (const bool composite : {true, false}) {
-    const std::string kind = composite ? "zero-sized" : "void";
+  for (const Elements elements : {Elements::ZeroSized, Elements::Void, Elements::Bytes}) {
+    const std::string kind = name_of(elements);
     for (const auto field : {A::tiles, A::inputs, A::entry_points, A::device_config_writes,
                              A::debug_symbols, A::debug_regions}) {
       out.push_back({kind + " elements in root field " + std::to_string(field.index),
-                     root_empty_elements(base, field.index, n, composite)});
+                     root_empty_elements(base, field.index, n, elements)});
     }
     out.push_back(
         {kind + " host calls", nested_empty_elements(base, A::host_exchange.index, false, E::size,
-                                                     E::calls.index, n, composite)});
+                                                     E::calls.index, n, elements)});
     out.push_back(
         {kind + " host pages", nested_empty_elements(base, A::host_exchange.index, false, E::size,
-                                                     E::pages.index, n, composite)});
+                                                     E::pages.index, n, elements)});
     out.push_back(
         {kind + " profile steps", nested_empty_elements(base, A::profile_tiles.index, true, P::size,
-                                                        P::steps.index, n, composite)});
+                                                        P::steps.index, n, elements)});
   }
   out.push_back({"aliased segment data", aliased_segment_data(base, 64, n / 64 + 1)});
   out.push_back({"aliased names", aliased_names(base, n / 2, n / 2)});
@@ -163,11 +189,11 @@ std::vector<NamedInput> profile_amplifications(std::uint32_t n) {
   using T = schema::TileProfile;
   const std::vector<std::uint8_t> base = written(worked_report());
   std::vector<NamedInput> out;
-  for (const bool composite : {true, false}) {
-    const std::string kind = composite ? "zero-sized" : "void";
-    out.push_back({kind + " tiles", root_empty_elements(base, P::tiles.index, n, composite)});
+  for (const Elements elements : {Elements::ZeroSized, Elements::Void, Elements::Bytes}) {
+    const std::string kind = name_of(elements);
+    out.push_back({kind + " tiles", root_empty_elements(base, P::tiles.index, n, elements)});
     out.push_back({kind + " samples", nested_empty_elements(base, P::tiles.index, true, T::size,
-                                                            T::samples.index, n, composite)});
+                                                            T::samples.index, n, elements)});
   }
   out.push_back({"deep nesting", deep_chain(n)});
   out.push_back({"511 segments", many_segments(base, 511)});

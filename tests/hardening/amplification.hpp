@@ -1,5 +1,6 @@
 // Inputs that try to make a small message cost much to read: zero-sized elements, void
-// lists, pointers aliasing one blob, deep nesting and the largest segment tables.
+// lists, byte lists read as structs, pointers aliasing one blob, deep nesting and the
+// largest segment tables.
 #pragma once
 
 #include <cstdint>
