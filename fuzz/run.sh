@@ -27,16 +27,19 @@ for target in "${targets[@]}"; do
   seeds=$(seeds_of "$target")
   mkdir -p "$work/$target"
   log="$work/$target.log"
-  # Leaks, hangs (10 s for one input) and runaway memory all count as findings.
+  # Leaks, hangs and runaway memory all count as findings. One input may take 60 s of
+  # wall time before it counts as a hang: on a busy machine a fast input can wait
+  # seconds for a core.
   status=0
   # shellcheck disable=SC2086
-  "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/$target-" "$work/$target" $seeds \
     >"$log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  took=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log" | tail -1)
   cov=$(grep -oE 'cov: [0-9]+ ft: [0-9]+' "$log" | tail -1)
   corpus=$(find "$work/$target" -type f | wc -l)
-  echo "$target: ${runs:-?} executions in ${seconds} s, ${cov:-no coverage line}, corpus $corpus"
+  echo "$target: ${runs:-?} executions in ${took:-?} s, ${cov:-no coverage line}, corpus $corpus"
   if [ "$status" -ne 0 ]; then
     echo "$target: FAILED (exit $status), see $log" >&2
     grep -E 'ERROR|runtime error|fuzz check failed' "$log" | head -5 >&2 || true
