@@ -8,7 +8,10 @@ BENCH_ARGS ?= --benchmark_min_time=0.2 --benchmark_repetitions=5 \
               --benchmark_enable_random_interleaving=true
 
 DEPS := cmake g++ make pkg-config libgtest-dev libgmock-dev capnproto libcapnp-dev \
-        libcli11-dev nlohmann-json3-dev libbenchmark-dev
+        libcli11-dev nlohmann-json3-dev libbenchmark-dev libxml2-dev libpng-dev
+# Only the tests labelled `browser` need it: `make test-browser` installs and runs them,
+# `make test` leaves them out (Chromium's install would eat into CI's 15 minutes).
+BROWSER_DEPS := chromium
 FUZZ_DEPS := clang-19 libclang-rt-19-dev
 # `make fuzz` runs every fuzz target this long (seconds); `make test` runs each briefly.
 FUZZ_SECONDS ?= 300
@@ -19,8 +22,8 @@ FUZZ_TARGETS := application_read_fuzzer profile_read_fuzzer profile_report_fuzze
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 FORMAT_DIRS := include src tests tools bench fuzz examples
 
-.PHONY: deps fuzz-deps build test test-unit test-asan test-tsan demo release bench fuzz \
-        fuzz-build fuzz-smoke format clean
+.PHONY: deps fuzz-deps build test test-unit test-asan test-tsan test-browser demo release bench \
+        fuzz fuzz-build fuzz-smoke format clean
 
 # Installs only what is missing, so a machine that has everything never touches apt.
 define install_missing
@@ -53,12 +56,17 @@ build: deps
 test: test-unit test-asan test-tsan fuzz-smoke
 
 test-unit: build
-	ctest --preset $(PRESET) --output-on-failure -j2
+	ctest --preset $(PRESET) --output-on-failure -j2 -LE browser
 
 test-asan test-tsan: test-%: deps
 	cmake --preset $*
 	cmake --build --preset $* -j$$(nproc)
-	ctest --preset $* --output-on-failure -j2
+	ctest --preset $* --output-on-failure -j2 -LE browser
+
+# Renders timelines in headless Chromium and checks the pictures.
+test-browser: build
+	$(call install_missing,$(BROWSER_DEPS))
+	ctest --preset $(PRESET) --output-on-failure -L browser
 
 demo: build
 	@if [ ! -x $(QUARN_PKG) ]; then \

@@ -79,6 +79,14 @@ void add_commands(CLI::App& app, Options& o) {
   demo->add_option("DIR", o.demo_dir, "where to put the files (default: a fresh temp folder)");
 }
 
+// CLI11 reads "-5" into an unsigned 64-bit option as 2^64 - 5; counts and clocks are
+// never negative, so a minus sign is refused before conversion.
+const CLI::Validator kNotNegative(
+    [](const std::string& text) {
+      return text.starts_with('-') ? std::string("must not be negative") : std::string();
+    },
+    "", "not negative");
+
 void add_profile_commands(CLI::App& app, Options& o) {
   CLI::App* profile =
       command(app, o, "profile", "make a profile file from the output of a profiled run");
@@ -86,14 +94,16 @@ void add_profile_commands(CLI::App& app, Options& o) {
   profile->add_option("RUNTIME_OUTPUT", o.profile.runtime_output, "runtime output buffer")
       ->required();
   profile->add_option("--clock-hz", o.profile.clock_hz, "the device clock (0: unknown)")
-      ->required();
+      ->required()
+      ->check(kNotNegative);
   profile->add_option("-o,--output", o.profile.output, "profile file to write")->required();
 
   CLI::App* report = command(app, o, "report", "per tile, where the cycles of a profile file went");
   report->add_option("REPORT", o.report.report, "profile file")->required();
   CLI::Option* tile = report->add_option("--tile", o.report_tile, "only this physical tile");
   report->add_option("--top", o.report.top, "how many of the most expensive steps to list")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->check(kNotNegative);
   report->add_flag("--json", o.report.json, "print one JSON document");
   report->callback([&o, tile] {
     if (tile->count() > 0) o.report.tile = o.report_tile;
