@@ -78,6 +78,7 @@ class TraceTest : public CliTest {
     std::map<int, std::size_t> steps_on;
     std::map<int, std::int64_t> last_ts;
     std::map<int, std::pair<std::int64_t, std::int64_t>> open_step;
+    std::map<int, std::vector<std::int64_t>> open_activities;
     for (const json& e : events) {
       SCOPED_TRACE(e.dump());
       ASSERT_EQ(e.at("pid"), 1);
@@ -102,7 +103,15 @@ class TraceTest : public CliTest {
         ASSERT_TRUE(open_step.contains(tid));
         EXPECT_GE(ts, open_step[tid].first);
         EXPECT_LE(ts + dur, open_step[tid].second);
+        // Within the step, an activity lies inside the one still open or after it.
+        std::vector<std::int64_t>& ends = open_activities[tid];
+        while (!ends.empty() && ends.back() <= ts) ends.pop_back();
+        if (!ends.empty()) {
+          EXPECT_LE(ts + dur, ends.back()) << "activities overlap partly";
+        }
+        ends.push_back(ts + dur);
       } else {
+        open_activities[tid].clear();
         if (open_step.contains(tid)) {
           EXPECT_GE(ts, open_step[tid].second) << "steps overlap";
         }
