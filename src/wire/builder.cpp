@@ -14,19 +14,53 @@ std::uint32_t Arena::open_segment(std::uint32_t needed) {
   return static_cast<std::uint32_t>(segments_.size() - 1);
 }
 
-void Arena::begin_writing(std::uint8_t* base, std::span<const std::uint32_t> segment_words) {
-  base_ = base;
+void Arena::begin_writing(std::vector<std::uint8_t>& output, std::size_t segments_at,
+                          std::span<const std::uint32_t> segment_words) {
+  out_ = &output;
+  segments_at_ = segments_at;
   segment_start_.assign(segment_words.size(), 0);
   for (std::size_t i = 1; i < segment_words.size(); ++i) {
     segment_start_[i] = segment_start_[i - 1] + segment_words[i - 1];
   }
+  message_end_ = segments_at + (segment_start_.back() + segment_words.back()) * kBytesPerWord;
   segments_.clear();
   next_size_ = kFirstSegmentWords;
   open_segment(1);
 }
 
+void Arena::finish_writing() {
+  if (out_->size() < message_end_) out_->resize(message_end_);
+}
+
+// Far enough ahead that growing costs little per object, near enough that what is
+// zeroed is still in the cache when the objects are written into it.
+constexpr std::size_t kZeroAheadBytes = 64 * 1024;
+// A blob at least this large is appended rather than zeroed and then copied.
+constexpr std::size_t kAppendBytes = 4 * 1024;
+
+void Arena::grow(std::size_t end) {
+  out_->resize(std::min(message_end_, std::max(end, out_->size() + kZeroAheadBytes)));
+}
+
+void Arena::append_bytes(std::size_t offset, std::span<const std::uint8_t> bytes,
+                         std::uint32_t words) {
+  const std::size_t end = offset + std::size_t{words} * kBytesPerWord;
+  if (bytes.size() < kAppendBytes) {
+    grow(end);
+    if (!bytes.empty()) std::memcpy(out_->data() + offset, bytes.data(), bytes.size());
+    return;
+  }
+  if (out_->size() < offset) out_->resize(offset);
+  // What already lies in the output was zeroed ahead; the rest is appended.
+  const std::size_t inside = std::min(bytes.size(), out_->size() - offset);
+  std::memcpy(out_->data() + offset, bytes.data(), inside);
+  out_->insert(out_->end(), bytes.begin() + static_cast<std::ptrdiff_t>(inside), bytes.end());
+  if (out_->size() < end) out_->resize(end);  // the zero padding of the last word
+}
+
 Location Arena::root_pointer() {
   segments_[0].used = 1;
+  if (writing()) reach({0, 0}, 1);
   return {0, 0};
 }
 
@@ -57,6 +91,7 @@ Location Arena::place_elsewhere(Location pointer, std::uint32_t words, PointerKi
   const Location pad{target, segments_[target].used};
   segments_[target].used += words + 1;
   if (writing()) {
+    reach(pad, 1);
     // A far pointer holds the pad's word index in bits 3..31 and the segment above.
     const std::uint64_t far = (std::uint64_t{pad.word} << 3) |
                               static_cast<std::uint32_t>(PointerKind::Far) |
@@ -80,7 +115,9 @@ void StructBuilder::set_u32_list(PointerField field, std::span<const std::uint32
   const Location object =
       arena_->place(pointer_location(field), words_for_bytes(std::uint64_t{n} * 4),
                     PointerKind::List, list_size_bits(ElementSize::FourBytes, n));
-  if (arena_->writing() && n != 0) std::memcpy(arena_->at(object), values.data(), n * 4ull);
+  if (!arena_->writing()) return;
+  arena_->reach(object, words_for_bytes(std::uint64_t{n} * 4));
+  if (n != 0) std::memcpy(arena_->at(object), values.data(), n * 4ull);
 }
 
 void StructBuilder::refuse_records(std::size_t count) {

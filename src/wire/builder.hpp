@@ -2,8 +2,10 @@
 // in which they are created, never on their contents, so a message is built in two
 // passes over the same fill code: a planning pass that only places objects, and a
 // writing pass that repeats the same placements straight into the caller's output,
-// already sized, with the segment table in front and the segments back to back. Each
-// text and data blob is copied once.
+// reserved once at the message's size, with the segment table in front and the segments
+// back to back. Each text and data blob is copied once: blobs of some kilobytes are
+// appended without being zeroed first, and everything else is zeroed just ahead of
+// being written, while it is still in the cache.
 //
 // Placement: the first segment holds 1024 words; an object goes into the segment of its
 // pointer when it fits there, else into the first segment (in segment order) with room
@@ -35,17 +37,22 @@ class Arena {
  public:
   Arena();
 
-  // Switches from planning to writing: the segments lie back to back from `base`, with
-  // the sizes the planning pass ended with. Placement restarts from the beginning.
-  void begin_writing(std::uint8_t* base, std::span<const std::uint32_t> segment_words);
-  bool writing() const { return base_ != nullptr; }
+  // Switches from planning to writing into `output`, whose capacity already holds the
+  // whole message: the segments lie back to back from byte `segments_at`, with the sizes
+  // the planning pass ended with. Placement restarts from the beginning.
+  void begin_writing(std::vector<std::uint8_t>& output, std::size_t segments_at,
+                     std::span<const std::uint32_t> segment_words);
+  bool writing() const { return out_ != nullptr; }
+  // Zeroes whatever of the message no object reached.
+  void finish_writing();
 
   // The root pointer: word 0 of segment 0.
   Location root_pointer();
 
   // Places an object of `words` words for the pointer at `pointer` and, when writing,
   // points it there: directly, or through a far pointer and landing pad. `kind` and
-  // `upper` are the pointer's kind and upper 32 bits.
+  // `upper` are the pointer's kind and upper 32 bits. The object's words are not yet
+  // part of the output: reach() or write_bytes() makes them so.
   Location place(Location pointer, std::uint32_t words, PointerKind kind, std::uint32_t upper) {
     // Inline, as nearly every object fits beside its pointer. The pointer's own word is
     // in use, so an object that fits is smaller than the largest segment.
@@ -58,9 +65,27 @@ class Arena {
     return object;
   }
 
-  std::uint8_t* at(Location location) const {
-    return base_ + (segment_start_[location.segment] + location.word) * kBytesPerWord;
+  // Writing: grows the output, zeroed, to hold `words` words at `object`. The output is
+  // never zeroed all at once and then written again: it grows a little ahead of the
+  // objects, so that they are written into memory the zeroing has just brought into the
+  // cache.
+  void reach(Location object, std::uint32_t words) {
+    const std::size_t end = offset_of(object) + std::size_t{words} * kBytesPerWord;
+    if (end > out_->size()) grow(end);
   }
+  // Writing: stores `bytes` at `object`, an object of `words` words, the rest of them
+  // zero. A large blob at the end of the output is appended, so it is copied and never
+  // zeroed first.
+  void write_bytes(Location object, std::span<const std::uint8_t> bytes, std::uint32_t words) {
+    const std::size_t offset = offset_of(object);
+    if (offset + std::size_t{words} * kBytesPerWord <= out_->size()) {
+      if (!bytes.empty()) std::memcpy(out_->data() + offset, bytes.data(), bytes.size());
+      return;
+    }
+    append_bytes(offset, bytes, words);
+  }
+
+  std::uint8_t* at(Location location) const { return out_->data() + offset_of(location); }
 
   // Words used in each segment so far.
   std::vector<std::uint32_t> segment_words() const;
@@ -81,11 +106,18 @@ class Arena {
     const auto lower = static_cast<std::uint32_t>(offset << 2) | static_cast<std::uint32_t>(kind);
     store_le<std::uint64_t>(at(pointer), lower | (std::uint64_t{upper} << 32));
   }
+  std::size_t offset_of(Location location) const {
+    return segments_at_ + (segment_start_[location.segment] + location.word) * kBytesPerWord;
+  }
+  void grow(std::size_t end);
+  void append_bytes(std::size_t offset, std::span<const std::uint8_t> bytes, std::uint32_t words);
 
   std::vector<Segment> segments_;
   std::uint32_t next_size_ = kFirstSegmentWords;
-  std::uint8_t* base_ = nullptr;
-  std::vector<std::uint64_t> segment_start_;  // in words from base_
+  std::vector<std::uint8_t>* out_ = nullptr;
+  std::size_t segments_at_ = 0;               // byte of out_ where segment 0 begins
+  std::size_t message_end_ = 0;               // byte of out_ where the message ends
+  std::vector<std::uint64_t> segment_start_;  // in words from segment 0
   std::string refusal_;
 };
 
@@ -121,19 +153,19 @@ class StructBuilder {
     }
   }
 
-  // A text is its bytes and a closing NUL, which the zeroed output already holds.
+  // A text is its bytes and a closing NUL, which write_bytes zeroes with the padding.
   void set_text(PointerField field, std::string_view text) {
-    std::uint8_t* out = place_bytes(field, text.size() + 1, text.size() + 1);
-    if (out != nullptr && !text.empty()) std::memcpy(out, text.data(), text.size());
+    place_bytes(field, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                text.size() + 1);
   }
   void set_data(PointerField field, std::span<const std::uint8_t> bytes) {
-    std::uint8_t* out = place_bytes(field, bytes.size(), bytes.size());
-    if (out != nullptr && !bytes.empty()) std::memcpy(out, bytes.data(), bytes.size());
+    place_bytes(field, bytes, bytes.size());
   }
   void set_u32_list(PointerField field, std::span<const std::uint32_t> values);
   StructBuilder init_struct(PointerField field, StructSize size) {
     const Location object = arena_->place(pointer_location(field), size.total_words(),
                                           PointerKind::Struct, struct_size_bits(size));
+    if (arena_->writing()) arena_->reach(object, size.total_words());
     return StructBuilder(*arena_, object, size);
   }
   StructListBuilder init_struct_list(PointerField field, StructSize size, std::size_t count) {
@@ -147,6 +179,7 @@ class StructBuilder {
     const Location tag = arena_->place(pointer_location(field), words + 1, PointerKind::List,
                                        list_size_bits(ElementSize::Composite, words));
     if (arena_->writing()) {
+      arena_->reach(tag, words + 1);
       // The tag word is shaped like a struct pointer whose offset field holds the count.
       store_le<std::uint64_t>(
           arena_->at(tag), (std::uint64_t{n} << 2) | (std::uint64_t{struct_size_bits(size)} << 32));
@@ -158,16 +191,17 @@ class StructBuilder {
   Location pointer_location(PointerField field) const {
     return {location_.segment, location_.word + size_.data_words + field.index};
   }
-  // A byte list of `count` bytes; null when planning or refused.
-  std::uint8_t* place_bytes(PointerField field, std::size_t count, std::size_t bytes) {
+  // A byte list of `count` bytes beginning with `bytes`, the rest zero.
+  void place_bytes(PointerField field, std::span<const std::uint8_t> bytes, std::size_t count) {
     if (count > kMaxListElements) {
       refuse_bytes(count);
-      return nullptr;
+      return;
     }
     const auto n = static_cast<std::uint32_t>(count);
-    const Location object = arena_->place(pointer_location(field), words_for_bytes(bytes),
-                                          PointerKind::List, list_size_bits(ElementSize::Byte, n));
-    return arena_->writing() ? arena_->at(object) : nullptr;
+    const std::uint32_t words = words_for_bytes(count);
+    const Location object = arena_->place(pointer_location(field), words, PointerKind::List,
+                                          list_size_bits(ElementSize::Byte, n));
+    if (arena_->writing()) arena_->write_bytes(object, bytes, words);
   }
   // The refusals, kept out of line: they build a message and never happen in practice.
   void refuse_bytes(std::size_t count);
@@ -214,10 +248,13 @@ Result<void> build_message(std::vector<std::uint8_t>& output, StructSize root_si
   for (std::uint32_t w : words) total += w;
   const std::size_t table = table_bytes(words.size());
   const std::size_t start = output.size();
-  output.resize(start + table + total * kBytesPerWord);
+  // Reserved once, so the output never moves while it grows.
+  output.reserve(start + table + total * kBytesPerWord);
+  output.resize(start + table);
   write_table(output.data() + start, words);
-  arena.begin_writing(output.data() + start + table, words);
+  arena.begin_writing(output, start + table, words);
   run();
+  arena.finish_writing();
   return {};
 }
 
