@@ -31,23 +31,18 @@ void write_profile_step(wire::StructBuilder out, const ProfileStep& step) {
   }
 }
 
-Result<void> read_text(const wire::MessageReader& message, const wire::StructReader& in,
-                       wire::PointerField field, std::string& out) {
-  QP_ASSIGN_OR_RETURN(const auto bytes, message.read_text(in, field));
-  return assign_utf8(bytes, out);
-}
-
 namespace {
 
 Result<void> read_metadata(const wire::MessageReader& message, const wire::StructReader& step,
                            std::vector<ProfileMetadata>& out) {
   QP_ASSIGN_OR_RETURN(const auto list, message.read_list(step, schema::Step::metadata,
                                                          wire::ListExpectation::Structs));
-  out.resize(list.size());
+  out.reserve(list.size());
   for (std::uint32_t i = 0; i < list.size(); ++i) {
     const wire::StructReader entry = list.struct_at(i);
-    QP_RETURN_IF_ERROR(read_text(message, entry, schema::Metadata::name, out[i].name));
-    QP_RETURN_IF_ERROR(read_text(message, entry, schema::Metadata::value, out[i].value));
+    ProfileMetadata& metadata = out.emplace_back();
+    QP_RETURN_IF_ERROR(read_text(message, entry, schema::Metadata::name, metadata.name));
+    QP_RETURN_IF_ERROR(read_text(message, entry, schema::Metadata::value, metadata.value));
   }
   return {};
 }

@@ -42,26 +42,6 @@ Step sequence_at(std::span<const std::uint8_t> s, std::size_t i) {
   return {width, std::nullopt};
 }
 
-// True when every byte is ASCII, the common case for names: eight bytes at a time, the
-// last eight overlapping those before when the length is not a multiple of eight.
-bool all_ascii(std::span<const std::uint8_t> bytes) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-  const std::size_t n = bytes.size();
-  if (n < 8) {
-    std::uint8_t seen = 0;
-    for (const std::uint8_t b : bytes) seen |= b;
-    return seen < 0x80;
-  }
-  std::uint64_t seen = 0;
-  std::uint64_t word;
-  for (std::size_t i = 0; i + 8 <= n; i += 8) {
-    std::memcpy(&word, bytes.data() + i, 8);
-    seen |= word;
-  }
-  std::memcpy(&word, bytes.data() + n - 8, 8);
-  return ((seen | word) & kHighBits) == 0;
-}
-
 // The first fault in `bytes`, or nothing when they are valid UTF-8.
 Result<void> check_utf8(std::span<const std::uint8_t> bytes) {
   std::size_t i = 0;
@@ -80,8 +60,8 @@ Result<void> check_utf8(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-Result<void> assign_utf8(std::span<const std::uint8_t> bytes, std::string& out) {
-  if (!all_ascii(bytes)) QP_RETURN_IF_ERROR(check_utf8(bytes));
+Result<void> assign_non_ascii_utf8(std::span<const std::uint8_t> bytes, std::string& out) {
+  QP_RETURN_IF_ERROR(check_utf8(bytes));
   out.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   return {};
 }
