@@ -260,19 +260,6 @@ Result<ListReader> MessageReader::list_at(const Resolved& r, ListExpectation exp
   return list;
 }
 
-StructReader ListReader::struct_at(std::uint32_t i) const {
-  StructReader s;
-  const std::uint64_t offset = std::uint64_t{i} * stride_;
-  s.message_ = message_;
-  s.data_ = start_ + offset;
-  s.data_bytes_ = element_data_bytes_;
-  s.segment_ = segment_;
-  s.pointers_word_ = start_word_ + (offset + element_data_bytes_) / kBytesPerWord;
-  s.pointer_count_ = element_pointers_;
-  s.nesting_ = nesting_;
-  return s;
-}
-
 Result<StructReader> MessageReader::root() const {
   if (segments_[0].words == 0) {
     return fail(CapnpErrorKind::PointerOutOfBounds, "message has no root pointer");

@@ -62,7 +62,18 @@ class ListReader {
                                     : 0;
   }
   // Element i of a struct list.
-  StructReader struct_at(std::uint32_t i) const;
+  StructReader struct_at(std::uint32_t i) const {
+    StructReader s;
+    const std::uint64_t offset = std::uint64_t{i} * stride_;
+    s.message_ = message_;
+    s.data_ = start_ + offset;
+    s.data_bytes_ = element_data_bytes_;
+    s.segment_ = segment_;
+    s.pointers_word_ = start_word_ + (offset + element_data_bytes_) / kBytesPerWord;
+    s.pointer_count_ = element_pointers_;
+    s.nesting_ = nesting_;
+    return s;
+  }
 
  private:
   friend class MessageReader;
@@ -89,27 +100,30 @@ class MessageReader {
   std::size_t message_bytes() const { return message_bytes_; }
 
   Result<StructReader> root() const;
-  Result<StructReader> read_struct(const StructReader& parent, PointerField field) const {
+  // The reads below are forced inline for the same reason as the near paths.
+  [[gnu::always_inline]] Result<StructReader> read_struct(const StructReader& parent,
+                                                          PointerField field) const {
     StructReader s;
     if (near_struct(parent, field, s)) return s;
     return read_struct_checked(parent, field);
   }
-  Result<ListReader> read_list(const StructReader& parent, PointerField field,
-                               ListExpectation expect) const {
+  [[gnu::always_inline]] Result<ListReader> read_list(const StructReader& parent,
+                                                      PointerField field,
+                                                      ListExpectation expect) const {
     ListReader list;
     if (expect == ListExpectation::Structs && near_struct_list(parent, field, list)) return list;
     return read_list_checked(parent, field, expect);
   }
   // Text content without its closing NUL; a null pointer reads as empty.
-  Result<std::span<const std::uint8_t>> read_text(const StructReader& parent,
-                                                  PointerField field) const {
+  [[gnu::always_inline]] Result<std::span<const std::uint8_t>> read_text(const StructReader& parent,
+                                                                         PointerField field) const {
     std::span<const std::uint8_t> bytes;
     if (near_bytes(parent, field, true, bytes)) return bytes;
     return read_text_checked(parent, field);
   }
   // Data content; a null pointer reads as empty.
-  Result<std::span<const std::uint8_t>> read_data(const StructReader& parent,
-                                                  PointerField field) const {
+  [[gnu::always_inline]] Result<std::span<const std::uint8_t>> read_data(const StructReader& parent,
+                                                                         PointerField field) const {
     std::span<const std::uint8_t> bytes;
     if (near_bytes(parent, field, false, bytes)) return bytes;
     return read_data_checked(parent, field);
@@ -135,7 +149,8 @@ class MessageReader {
   // The common case of each read, inline: a null pointer, or a near pointer of the
   // expected kind to an object inside its segment within the budget. Each returns false,
   // having changed nothing, for anything else, which the checked path then reads with all
-  // of its checks and errors.
+  // of its checks and errors. Their inlining is forced: left to itself, the compiler
+  // keeps them as calls, which cost as much again as their bodies.
   bool near_struct(const StructReader& parent, PointerField field, StructReader& out) const;
   bool near_struct_list(const StructReader& parent, PointerField field, ListReader& out) const;
   bool near_bytes(const StructReader& parent, PointerField field, bool text,
@@ -191,8 +206,9 @@ class MessageReader {
   friend class ListReader;
 };
 
-inline bool MessageReader::near_bytes(const StructReader& parent, PointerField field, bool text,
-                                      std::span<const std::uint8_t>& out) const {
+[[gnu::always_inline]] inline bool MessageReader::near_bytes(
+    const StructReader& parent, PointerField field, bool text,
+    std::span<const std::uint8_t>& out) const {
   std::uint64_t at = 0;
   const std::uint8_t* pointer = pointer_at(parent, field, at);
   const std::uint64_t word = pointer == nullptr ? 0 : load_le<std::uint64_t>(pointer);
@@ -213,8 +229,9 @@ inline bool MessageReader::near_bytes(const StructReader& parent, PointerField f
   return true;
 }
 
-inline bool MessageReader::near_struct_list(const StructReader& parent, PointerField field,
-                                            ListReader& out) const {
+[[gnu::always_inline]] inline bool MessageReader::near_struct_list(const StructReader& parent,
+                                                                   PointerField field,
+                                                                   ListReader& out) const {
   std::uint64_t at = 0;
   const std::uint8_t* pointer = pointer_at(parent, field, at);
   const std::uint64_t word = pointer == nullptr ? 0 : load_le<std::uint64_t>(pointer);
@@ -250,8 +267,9 @@ inline bool MessageReader::near_struct_list(const StructReader& parent, PointerF
   return true;
 }
 
-inline bool MessageReader::near_struct(const StructReader& parent, PointerField field,
-                                       StructReader& out) const {
+[[gnu::always_inline]] inline bool MessageReader::near_struct(const StructReader& parent,
+                                                              PointerField field,
+                                                              StructReader& out) const {
   std::uint64_t at = 0;
   const std::uint8_t* pointer = pointer_at(parent, field, at);
   const std::uint64_t word = pointer == nullptr ? 0 : load_le<std::uint64_t>(pointer);
