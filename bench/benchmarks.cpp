@@ -114,6 +114,15 @@ void capnp_read_op(benchmark::State& state, std::span<const std::uint8_t> messag
   }
 }
 
+template <class Records>
+void copy_records(benchmark::State& state, const Records* records) {
+  for (auto _ : state) {
+    start_fresh(state);
+    Records copy = *records;
+    benchmark::DoNotOptimize(&copy);
+  }
+}
+
 // The floor: new[] leaves the memory untouched, so the copy pays for its page faults.
 void memcpy_fresh(benchmark::State& state, std::span<const std::uint8_t> bytes) {
   for (auto _ : state) {
@@ -140,7 +149,7 @@ std::span<const std::uint8_t> counters(const Workload& w) {
 
 bool is_profile_op(Op op) {
   return op == Op::ReportWrite || op == Op::ReportRead || op == Op::ProfileReport ||
-         op == Op::MemcpyReport || op == Op::MemcpyCounters;
+         op == Op::MemcpyReport || op == Op::MemcpyCounters || op == Op::CopyReport;
 }
 
 using Body = std::function<void(benchmark::State&)>;
@@ -185,6 +194,10 @@ std::string_view op_name(Op op) {
       return "memcpy_report";
     case Op::MemcpyCounters:
       return "memcpy_counters";
+    case Op::CopyRecords:
+      return "copy_records";
+    case Op::CopyReport:
+      return "copy_report";
   }
   return "?";
 }
@@ -196,6 +209,7 @@ std::uint64_t op_bytes(const Workload& w, Op op) {
     case Op::ReportWrite:
     case Op::ReportRead:
     case Op::MemcpyReport:
+    case Op::CopyReport:
       return w.report_file.size();
     case Op::ProfileReport:
     case Op::MemcpyCounters:
@@ -228,6 +242,8 @@ void register_benchmarks(const Workload& w, std::span<const std::uint8_t> capnp_
       {Op::MemcpyWarm, on_bytes(memcpy_warm, w.package)},
       {Op::MemcpyReport, on_bytes(memcpy_fresh, w.report_file)},
       {Op::MemcpyCounters, on_bytes(memcpy_fresh, counters(w))},
+      {Op::CopyRecords, [p](benchmark::State& s) { copy_records(s, &p->app); }},
+      {Op::CopyReport, [p](benchmark::State& s) { copy_records(s, &p->report); }},
   };
   for (const auto& [op, body] : ops) {
     if (is_profile_op(op) && !w.has_profile()) continue;

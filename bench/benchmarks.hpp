@@ -27,7 +27,13 @@ enum class Op {
   MemcpyWarm,      // the same into memory written before
   MemcpyReport,    // fresh memcpy of the profile file's bytes
   MemcpyCounters,  // fresh memcpy of the counter bytes profile_report reads
+  // What building the records alone costs, whatever reads them: copy-constructing them
+  // into fresh memory, one allocation per vector and long string, as a reader must.
+  CopyRecords,  // a copy of the application
+  CopyReport,   // a copy of the profile report
 };
+
+inline constexpr Op kLastOp = Op::CopyReport;
 
 std::string_view op_name(Op op);
 
