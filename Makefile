@@ -97,9 +97,13 @@ fuzz-build: fuzz-deps
 fuzz: fuzz-build
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_BUILD)/runs
 
+# Two targets at a time, one per core.
 fuzz-smoke: fuzz-build
 	rm -rf $(FUZZ_BUILD)/smoke
-	fuzz/run.sh $(FUZZ_BUILD) $(SMOKE_SECONDS) $(FUZZ_BUILD)/smoke
+	fuzz/run.sh $(FUZZ_BUILD) $(SMOKE_SECONDS) $(FUZZ_BUILD)/smoke application_read profile_read & \
+	  first=$$!; \
+	  fuzz/run.sh $(FUZZ_BUILD) $(SMOKE_SECONDS) $(FUZZ_BUILD)/smoke profile_report differential; \
+	  second=$$?; wait $$first && exit $$second
 
 format:
 	@command -v clang-format >/dev/null || { echo "clang-format is not installed" >&2; exit 1; }
