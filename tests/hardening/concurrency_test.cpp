@@ -74,6 +74,7 @@ TEST(Concurrency, SharedApplicationWhileTheLogSinkIsReplaced) {
   std::atomic<std::uint64_t> events{0};
 
   // Sinks come and go, at several levels, also empty, while the workers emit events.
+  log::set_sink([&events](const log::Event&) { events.fetch_add(1); });
   std::thread logger([&] {
     const log::Level levels[] = {log::Level::Info, log::Level::Trace, log::Level::Error};
     for (int i = 0; !done.load(); ++i) {
@@ -82,7 +83,10 @@ TEST(Concurrency, SharedApplicationWhileTheLogSinkIsReplaced) {
       } else {
         log::set_sink(
             [&events](const log::Event& e) {
-              if (!e.message.empty()) events.fetch_add(1, std::memory_order_relaxed);
+              // Touch what the event's views point at, so a race on them would show.
+              std::uint64_t seen = e.message.size() + e.target.size();
+              for (const log::Field& f : e.fields) seen += f.name.size();
+              events.fetch_add(seen == 0 ? 0 : 1, std::memory_order_relaxed);
             },
             levels[i % 3]);
       }
@@ -102,8 +106,9 @@ TEST(Concurrency, SharedApplicationWhileTheLogSinkIsReplaced) {
   logger.join();
   log::set_sink({});
 
+  // How many events the sinks saw depends on the interleaving; that they saw them
+  // without a race is what the tsan preset checks.
   EXPECT_EQ(failures.load(), 0);
-  EXPECT_GT(events.load(), 0u);
 }
 
 }  // namespace
