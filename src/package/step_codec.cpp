@@ -6,31 +6,6 @@
 
 namespace quarn_package::detail {
 
-void write_profile_step(wire::StructBuilder out, const ProfileStep& step) {
-  using S = schema::Step;
-  out.set(S::local_index, step.local_index);
-  out.set(S::phase, step.phase);
-  out.set(S::epoch, step.epoch);
-  out.set_text(S::operation, step.operation);
-  out.set(S::kind, static_cast<std::uint16_t>(step.kind));
-  out.set_text(S::kernel, step.kernel);
-  out.set(S::exchange_event_cycles, step.exchange_event_cycles);
-  auto metadata = out.init_struct_list(S::metadata, schema::Metadata::size, step.metadata.size());
-  for (std::uint32_t i = 0; i < metadata.size(); ++i) {
-    metadata[i].set_text(schema::Metadata::name, step.metadata[i].name);
-    metadata[i].set_text(schema::Metadata::value, step.metadata[i].value);
-  }
-  using A = schema::ExchangeActivity;
-  auto activities =
-      out.init_struct_list(S::exchange_activities, A::size, step.exchange_activities.size());
-  for (std::uint32_t i = 0; i < activities.size(); ++i) {
-    const ProfileExchangeActivity& a = step.exchange_activities[i];
-    activities[i].set(A::kind, static_cast<std::uint16_t>(a.kind));
-    activities[i].set(A::start_cycle, a.start_cycle);
-    activities[i].set(A::end_cycle, a.end_cycle);
-  }
-}
-
 namespace {
 
 Result<void> read_metadata(const wire::MessageReader& message, const wire::StructReader& step,

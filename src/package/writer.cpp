@@ -12,11 +12,12 @@
 namespace quarn_package {
 namespace {
 
-using detail::wire::StructBuilder;
-using detail::wire::StructListBuilder;
 namespace schema = detail::schema;
 
-void write_host_slices(StructListBuilder out, const std::vector<HostSlice>& slices) {
+// Every function below takes its builders as `auto`: each runs once with the planning
+// builders and once with the writing ones (wire/builder.hpp).
+
+void write_host_slices(auto out, const std::vector<HostSlice>& slices) {
   using S = schema::HostSlice;
   for (std::uint32_t i = 0; i < out.size(); ++i) {
     out[i].set(S::page, slices[i].page);
@@ -26,17 +27,17 @@ void write_host_slices(StructListBuilder out, const std::vector<HostSlice>& slic
   }
 }
 
-void write_tiles(StructListBuilder out, const std::vector<TileImage>& tiles) {
+void write_tiles(auto out, const std::vector<TileImage>& tiles) {
   using T = schema::TileImage;
   using S = schema::Segment;
   for (std::uint32_t i = 0; i < out.size(); ++i) {
     const TileImage& tile = tiles[i];
-    StructBuilder t = out[i];
+    auto t = out[i];
     t.set(T::physical_tile, tile.physical_tile);
     t.set(T::entry_point, tile.entry_point);
     t.set(T::command_address, tile.command_address);
     t.set(T::diagnostic_address, tile.diagnostic_address);
-    StructListBuilder segments = t.init_struct_list(T::segments, S::size, tile.segments.size());
+    auto segments = t.init_struct_list(T::segments, S::size, tile.segments.size());
     for (std::uint32_t j = 0; j < segments.size(); ++j) {
       const Segment& segment = tile.segments[j];
       segments[j].set(S::address, segment.address);
@@ -47,16 +48,16 @@ void write_tiles(StructListBuilder out, const std::vector<TileImage>& tiles) {
   }
 }
 
-void write_bindings(StructListBuilder out, const std::vector<Binding>& bindings) {
+void write_bindings(auto out, const std::vector<Binding>& bindings) {
   using B = schema::Binding;
   using R = schema::RegionSlice;
   for (std::uint32_t i = 0; i < out.size(); ++i) {
     const Binding& binding = bindings[i];
-    StructBuilder b = out[i];
+    auto b = out[i];
     b.set_text(B::name, binding.name);
     b.set_text(B::dtype, binding.dtype);
     b.set_u32_list(B::shape, binding.shape);
-    StructListBuilder slices = b.init_struct_list(B::slices, R::size, binding.slices.size());
+    auto slices = b.init_struct_list(B::slices, R::size, binding.slices.size());
     for (std::uint32_t j = 0; j < slices.size(); ++j) {
       const RegionSlice& slice = binding.slices[j];
       slices[j].set(R::tile, slice.tile);
@@ -67,23 +68,22 @@ void write_bindings(StructListBuilder out, const std::vector<Binding>& bindings)
   }
 }
 
-void write_host_exchange(StructBuilder out, const HostExchange& exchange) {
+void write_host_exchange(auto out, const HostExchange& exchange) {
   using E = schema::HostExchange;
   using C = schema::HostCall;
   out.set(E::startup_mark, exchange.startup_mark);
   out.set(E::command_page, exchange.command_page);
   out.set(E::command_offset, exchange.command_offset);
-  StructListBuilder pages =
-      out.init_struct_list(E::pages, schema::HostPage::size, exchange.pages.size());
+  auto pages = out.init_struct_list(E::pages, schema::HostPage::size, exchange.pages.size());
   for (std::uint32_t i = 0; i < pages.size(); ++i) {
     pages[i].set(schema::HostPage::index, exchange.pages[i].index);
     pages[i].set(schema::HostPage::size_bytes, exchange.pages[i].size);
   }
   out.set_u32_list(E::attach_order, exchange.attach_order);
-  StructListBuilder calls = out.init_struct_list(E::calls, C::size, exchange.calls.size());
+  auto calls = out.init_struct_list(E::calls, C::size, exchange.calls.size());
   for (std::uint32_t i = 0; i < calls.size(); ++i) {
     const HostCall& call = exchange.calls[i];
-    StructBuilder c = calls[i];
+    auto c = calls[i];
     c.set_text(C::name, call.name);
     c.set(C::command, call.command);
     c.set(C::phases, call.phases);
@@ -98,30 +98,27 @@ void write_host_exchange(StructBuilder out, const HostExchange& exchange) {
   }
 }
 
-void write_profile_tiles(StructListBuilder out, const std::vector<TileProfilePlan>& plans) {
+void write_profile_tiles(auto out, const std::vector<TileProfilePlan>& plans) {
   using P = schema::TileProfilePlan;
   for (std::uint32_t i = 0; i < out.size(); ++i) {
     out[i].set(P::physical_tile, plans[i].physical_tile);
-    StructListBuilder steps =
-        out[i].init_struct_list(P::steps, schema::Step::size, plans[i].steps.size());
+    auto steps = out[i].init_struct_list(P::steps, schema::Step::size, plans[i].steps.size());
     for (std::uint32_t k = 0; k < steps.size(); ++k) {
       detail::write_profile_step(steps[k], plans[i].steps[k]);
     }
   }
 }
 
-void write_debug_info(StructBuilder root, const Application& app) {
+void write_debug_info(auto root, const Application& app) {
   using A = schema::Application;
   using Sym = schema::DebugSymbol;
   using Reg = schema::DebugRegion;
-  StructListBuilder symbols =
-      root.init_struct_list(A::debug_symbols, Sym::size, app.debug_symbols.size());
+  auto symbols = root.init_struct_list(A::debug_symbols, Sym::size, app.debug_symbols.size());
   for (std::uint32_t i = 0; i < symbols.size(); ++i) {
     symbols[i].set_text(Sym::name, app.debug_symbols[i].name);
     symbols[i].set(Sym::address, app.debug_symbols[i].address);
   }
-  StructListBuilder regions =
-      root.init_struct_list(A::debug_regions, Reg::size, app.debug_regions.size());
+  auto regions = root.init_struct_list(A::debug_regions, Reg::size, app.debug_regions.size());
   for (std::uint32_t i = 0; i < regions.size(); ++i) {
     const DebugRegion& region = app.debug_regions[i];
     regions[i].set(Reg::physical_tile, region.physical_tile);
@@ -131,7 +128,7 @@ void write_debug_info(StructBuilder root, const Application& app) {
   }
 }
 
-void write_application(StructBuilder root, const Application& app) {
+void write_application(auto root, const Application& app) {
   using A = schema::Application;
   root.set(A::schema_version, schema::kSchemaVersion);
   root.set_text(A::compiler_version, app.compiler_version);
@@ -149,15 +146,14 @@ void write_application(StructBuilder root, const Application& app) {
   write_host_exchange(root.init_struct(A::host_exchange, schema::HostExchange::size),
                       app.host_exchange);
   using E = schema::EntryPoint;
-  StructListBuilder entries =
-      root.init_struct_list(A::entry_points, E::size, app.entry_points.size());
+  auto entries = root.init_struct_list(A::entry_points, E::size, app.entry_points.size());
   for (std::uint32_t i = 0; i < entries.size(); ++i) {
     entries[i].set_text(E::name, app.entry_points[i].name);
     entries[i].set(E::command, app.entry_points[i].command);
     entries[i].set(E::external_syncs, app.entry_points[i].external_syncs);
   }
   using W = schema::DeviceConfigWrite;
-  StructListBuilder writes =
+  auto writes =
       root.init_struct_list(A::device_config_writes, W::size, app.device_config_writes.size());
   for (std::uint32_t i = 0; i < writes.size(); ++i) {
     writes[i].set(W::offset, app.device_config_writes[i].offset);
@@ -171,7 +167,7 @@ void write_application(StructBuilder root, const Application& app) {
 
 Result<void> encode(const Application& app, std::vector<std::uint8_t>& output) {
   return detail::wire::build_message(output, schema::Application::size,
-                                     [&app](StructBuilder root) { write_application(root, app); });
+                                     [&app](auto root) { write_application(root, app); });
 }
 
 // Validation, the two events and a sink that receives the encoded message.

@@ -13,13 +13,12 @@ namespace {
 
 using detail::wire::ListExpectation;
 using detail::wire::MessageReader;
-using detail::wire::StructBuilder;
 using detail::wire::StructReader;
 namespace schema = detail::schema;
 
 // Creation order: root, tiles list, then per tile its samples list followed by each
 // sample's step and that step's contents.
-void write_profile(StructBuilder root, const ProfileReport& report) {
+void write_profile(auto root, const ProfileReport& report) {
   using P = schema::Profile;
   using T = schema::TileProfile;
   using C = schema::CycleSample;
@@ -40,9 +39,8 @@ void write_profile(StructBuilder root, const ProfileReport& report) {
 }
 
 Result<void> encode(const ProfileReport& report, std::vector<std::uint8_t>& output) {
-  return detail::wire::build_message(output, schema::Profile::size, [&report](StructBuilder root) {
-    write_profile(root, report);
-  });
+  return detail::wire::build_message(output, schema::Profile::size,
+                                     [&report](auto root) { write_profile(root, report); });
 }
 
 Result<void> read_tile(const MessageReader& m, const StructReader& t, TileProfile& tile) {

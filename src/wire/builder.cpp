@@ -102,26 +102,8 @@ Location Arena::place_elsewhere(Location pointer, std::uint32_t words, PointerKi
   return {target, pad.word + 1};
 }
 
-void StructBuilder::refuse_bytes(std::size_t count) {
-  arena_->refuse("list of " + std::to_string(count) + " bytes is too large for the format");
-}
-
-void StructBuilder::set_u32_list(PointerField field, std::span<const std::uint32_t> values) {
-  if (values.size() > kMaxListElements) {
-    arena_->refuse("list of " + std::to_string(values.size()) + " numbers is too large");
-    return;
-  }
-  const auto n = static_cast<std::uint32_t>(values.size());
-  const Location object =
-      arena_->place(pointer_location(field), words_for_bytes(std::uint64_t{n} * 4),
-                    PointerKind::List, list_size_bits(ElementSize::FourBytes, n));
-  if (!arena_->writing()) return;
-  arena_->reach(object, words_for_bytes(std::uint64_t{n} * 4));
-  if (n != 0) std::memcpy(arena_->at(object), values.data(), n * 4ull);
-}
-
-void StructBuilder::refuse_records(std::size_t count) {
-  arena_->refuse("list of " + std::to_string(count) + " records is too large for the format");
+void Arena::refuse_list(std::size_t count, const char* what) {
+  refuse("list of " + std::to_string(count) + what);
 }
 
 std::size_t table_bytes(std::size_t segment_count) { return (segment_count / 2 + 1) * 8; }

@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "quarn_package/error.hpp"
@@ -53,6 +54,7 @@ class Arena {
   // points it there: directly, or through a far pointer and landing pad. `kind` and
   // `upper` are the pointer's kind and upper 32 bits. The object's words are not yet
   // part of the output: reach() or write_bytes() makes them so.
+  template <bool kWriting>
   Location place(Location pointer, std::uint32_t words, PointerKind kind, std::uint32_t upper) {
     // Inline, as nearly every object fits beside its pointer. The pointer's own word is
     // in use, so an object that fits is smaller than the largest segment.
@@ -60,8 +62,9 @@ class Arena {
     if (words > own.capacity - own.used) return place_elsewhere(pointer, words, kind, upper);
     const Location object{pointer.segment, own.used};
     own.used += words;
-    if (writing())
+    if constexpr (kWriting) {
       write_pointer(pointer, kind, std::int64_t{object.word} - pointer.word - 1, upper);
+    }
     return object;
   }
 
@@ -92,6 +95,9 @@ class Arena {
 
   // Set when an object exceeds what the format can encode; the first reason is kept.
   void refuse(std::string reason);
+  // Refuses a list of `count` elements: "list of <count><what>". Out of line, as it
+  // builds a message and never happens in practice.
+  void refuse_list(std::size_t count, const char* what);
   const std::string& refusal() const { return refusal_; }
 
  private:
@@ -121,16 +127,20 @@ class Arena {
   std::string refusal_;
 };
 
+template <bool kWriting>
 class StructBuilder;
 
 // A composite list being filled; element i is a struct of the list's element size.
+template <bool kWriting>
 class StructListBuilder {
  public:
   StructListBuilder(Arena& arena, Location first, StructSize size, std::uint32_t count)
       : arena_(&arena), first_(first), size_(size), count_(count) {}
 
   std::uint32_t size() const { return count_; }
-  StructBuilder operator[](std::uint32_t i) const;
+  StructBuilder<kWriting> operator[](std::uint32_t i) const {
+    return {*arena_, {first_.segment, first_.word + i * size_.total_words()}, size_};
+  }
 
  private:
   Arena* arena_;
@@ -139,8 +149,10 @@ class StructListBuilder {
   std::uint32_t count_;
 };
 
-// A struct being filled. When planning, setters of numbers do nothing and object
-// creation only places.
+// A struct being filled. The fill code runs once with each kind of builder: the planning
+// one (kWriting false) only places objects, its setters of numbers compiled away, and
+// the writing one places them again and writes them.
+template <bool kWriting>
 class StructBuilder {
  public:
   StructBuilder(Arena& arena, Location location, StructSize size)
@@ -148,7 +160,7 @@ class StructBuilder {
 
   template <class T>
   void set(DataField<T> field, T value) {
-    if (arena_->writing()) {
+    if constexpr (kWriting) {
       store_le<T>(arena_->at(location_) + field.byte_offset, value ^ field.default_value);
     }
   }
@@ -161,30 +173,46 @@ class StructBuilder {
   void set_data(PointerField field, std::span<const std::uint8_t> bytes) {
     place_bytes(field, bytes, bytes.size());
   }
-  void set_u32_list(PointerField field, std::span<const std::uint32_t> values);
+  void set_u32_list(PointerField field, std::span<const std::uint32_t> values) {
+    if (values.size() > kMaxListElements) {
+      refuse(values.size(), " numbers is too large");
+      return;
+    }
+    const auto n = static_cast<std::uint32_t>(values.size());
+    const std::uint32_t words = words_for_bytes(std::uint64_t{n} * 4);
+    const Location object =
+        arena_->place<kWriting>(pointer_location(field), words, PointerKind::List,
+                                list_size_bits(ElementSize::FourBytes, n));
+    if constexpr (kWriting) {
+      arena_->reach(object, words);
+      if (n != 0) std::memcpy(arena_->at(object), values.data(), n * 4ull);
+    }
+  }
   StructBuilder init_struct(PointerField field, StructSize size) {
-    const Location object = arena_->place(pointer_location(field), size.total_words(),
-                                          PointerKind::Struct, struct_size_bits(size));
-    if (arena_->writing()) arena_->reach(object, size.total_words());
+    const Location object = arena_->place<kWriting>(pointer_location(field), size.total_words(),
+                                                    PointerKind::Struct, struct_size_bits(size));
+    if constexpr (kWriting) arena_->reach(object, size.total_words());
     return StructBuilder(*arena_, object, size);
   }
-  StructListBuilder init_struct_list(PointerField field, StructSize size, std::size_t count) {
+  StructListBuilder<kWriting> init_struct_list(PointerField field, StructSize size,
+                                               std::size_t count) {
     const std::uint64_t content = std::uint64_t{size.total_words()} * count;
     if (count > kMaxListElements || content > kMaxListElements) {
-      refuse_records(count);
-      return StructListBuilder(*arena_, {}, size, 0);
+      refuse(count, " records is too large for the format");
+      return {*arena_, {}, size, 0};
     }
     const auto n = static_cast<std::uint32_t>(count);
     const auto words = static_cast<std::uint32_t>(content);
-    const Location tag = arena_->place(pointer_location(field), words + 1, PointerKind::List,
-                                       list_size_bits(ElementSize::Composite, words));
-    if (arena_->writing()) {
+    const Location tag =
+        arena_->place<kWriting>(pointer_location(field), words + 1, PointerKind::List,
+                                list_size_bits(ElementSize::Composite, words));
+    if constexpr (kWriting) {
       arena_->reach(tag, words + 1);
       // The tag word is shaped like a struct pointer whose offset field holds the count.
       store_le<std::uint64_t>(
           arena_->at(tag), (std::uint64_t{n} << 2) | (std::uint64_t{struct_size_bits(size)} << 32));
     }
-    return StructListBuilder(*arena_, {tag.segment, tag.word + 1}, size, n);
+    return {*arena_, {tag.segment, tag.word + 1}, size, n};
   }
 
  private:
@@ -194,27 +222,22 @@ class StructBuilder {
   // A byte list of `count` bytes beginning with `bytes`, the rest zero.
   void place_bytes(PointerField field, std::span<const std::uint8_t> bytes, std::size_t count) {
     if (count > kMaxListElements) {
-      refuse_bytes(count);
+      refuse(count, " bytes is too large for the format");
       return;
     }
     const auto n = static_cast<std::uint32_t>(count);
     const std::uint32_t words = words_for_bytes(count);
-    const Location object = arena_->place(pointer_location(field), words, PointerKind::List,
-                                          list_size_bits(ElementSize::Byte, n));
-    if (arena_->writing()) arena_->write_bytes(object, bytes, words);
+    const Location object = arena_->place<kWriting>(
+        pointer_location(field), words, PointerKind::List, list_size_bits(ElementSize::Byte, n));
+    if constexpr (kWriting) arena_->write_bytes(object, bytes, words);
   }
-  // The refusals, kept out of line: they build a message and never happen in practice.
-  void refuse_bytes(std::size_t count);
-  void refuse_records(std::size_t count);
+  // Refusals never happen in the writing pass: it repeats what planning accepted.
+  void refuse(std::size_t count, const char* what) { arena_->refuse_list(count, what); }
 
   Arena* arena_;
   Location location_;
   StructSize size_;
 };
-
-inline StructBuilder StructListBuilder::operator[](std::uint32_t i) const {
-  return StructBuilder(*arena_, {first_.segment, first_.word + i * size_.total_words()}, size_);
-}
 
 // Writes the unpacked stream framing for segments of the given sizes into `out`
 // (exactly table_bytes(segment_words.size()) bytes).
@@ -226,20 +249,20 @@ void write_table(std::uint8_t* out, std::span<const std::uint32_t> segment_words
 Result<void> write_to_stream(std::ostream& output, std::span<const std::uint8_t> message);
 
 // Builds one message whose root is a struct of `root_size`, filled by `fill`, and
-// appends it to `output`. `fill` runs twice (planning, then writing) and must do the
-// same both times. Refuses, leaving `output` as it was, a message the format cannot
-// hold.
+// appends it to `output`. `fill` runs twice, with a StructBuilder<false> (planning) and
+// then a StructBuilder<true> (writing), and must do the same both times. Refuses, leaving `output`
+// as it was, a message the format cannot hold.
 template <class Fill>
 Result<void> build_message(std::vector<std::uint8_t>& output, StructSize root_size, Fill&& fill) {
   Arena arena;
-  auto run = [&] {
+  auto run = [&]<bool kWriting>(std::bool_constant<kWriting>) {
     const Location root = arena.root_pointer();
-    fill(StructBuilder(arena,
-                       arena.place(root, root_size.total_words(), PointerKind::Struct,
-                                   struct_size_bits(root_size)),
-                       root_size));
+    const Location object = arena.place<kWriting>(root, root_size.total_words(),
+                                                  PointerKind::Struct, struct_size_bits(root_size));
+    if constexpr (kWriting) arena.reach(object, root_size.total_words());
+    fill(StructBuilder<kWriting>(arena, object, root_size));
   };
-  run();
+  run(std::false_type{});
   if (!arena.refusal().empty()) {
     return std::unexpected(PackageError::invalid(arena.refusal()));
   }
@@ -253,7 +276,7 @@ Result<void> build_message(std::vector<std::uint8_t>& output, StructSize root_si
   output.resize(start + table);
   write_table(output.data() + start, words);
   arena.begin_writing(output, start + table, words);
-  run();
+  run(std::true_type{});
   arena.finish_writing();
   return {};
 }
