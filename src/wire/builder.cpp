@@ -17,19 +17,22 @@ std::uint32_t Arena::open_segment(std::uint32_t needed) {
 void Arena::begin_writing(std::vector<std::uint8_t>& output, std::size_t segments_at,
                           std::span<const std::uint32_t> segment_words) {
   out_ = &output;
-  segments_at_ = segments_at;
-  segment_start_.assign(segment_words.size(), 0);
-  for (std::size_t i = 1; i < segment_words.size(); ++i) {
-    segment_start_[i] = segment_start_[i - 1] + segment_words[i - 1];
+  base_ = output.data();
+  reached_ = output.size();
+  segment_at_.resize(segment_words.size());
+  std::size_t at = segments_at;
+  for (std::size_t i = 0; i < segment_words.size(); ++i) {
+    segment_at_[i] = at;
+    at += std::size_t{segment_words[i]} * kBytesPerWord;
   }
-  message_end_ = segments_at + (segment_start_.back() + segment_words.back()) * kBytesPerWord;
+  message_end_ = at;
   segments_.clear();
   next_size_ = kFirstSegmentWords;
   open_segment(1);
 }
 
 void Arena::finish_writing() {
-  if (out_->size() < message_end_) out_->resize(message_end_);
+  if (reached_ < message_end_) resize(message_end_);
 }
 
 // Far enough ahead that growing costs little per object, near enough that what is
@@ -38,8 +41,13 @@ constexpr std::size_t kZeroAheadBytes = 64 * 1024;
 // A blob at least this large is appended rather than zeroed and then copied.
 constexpr std::size_t kAppendBytes = 4 * 1024;
 
+void Arena::resize(std::size_t size) {
+  out_->resize(size);
+  reached_ = size;
+}
+
 void Arena::grow(std::size_t end) {
-  out_->resize(std::min(message_end_, std::max(end, out_->size() + kZeroAheadBytes)));
+  resize(std::min(message_end_, std::max(end, reached_ + kZeroAheadBytes)));
 }
 
 void Arena::append_bytes(std::size_t offset, std::span<const std::uint8_t> bytes,
@@ -47,15 +55,16 @@ void Arena::append_bytes(std::size_t offset, std::span<const std::uint8_t> bytes
   const std::size_t end = offset + std::size_t{words} * kBytesPerWord;
   if (bytes.size() < kAppendBytes) {
     grow(end);
-    if (!bytes.empty()) std::memcpy(out_->data() + offset, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(base_ + offset, bytes.data(), bytes.size());
     return;
   }
-  if (out_->size() < offset) out_->resize(offset);
+  if (reached_ < offset) resize(offset);
   // What already lies in the output was zeroed ahead; the rest is appended.
-  const std::size_t inside = std::min(bytes.size(), out_->size() - offset);
-  std::memcpy(out_->data() + offset, bytes.data(), inside);
+  const std::size_t inside = std::min(bytes.size(), reached_ - offset);
+  std::memcpy(base_ + offset, bytes.data(), inside);
   out_->insert(out_->end(), bytes.begin() + static_cast<std::ptrdiff_t>(inside), bytes.end());
-  if (out_->size() < end) out_->resize(end);  // the zero padding of the last word
+  reached_ = out_->size();
+  if (reached_ < end) resize(end);  // the zero padding of the last word
 }
 
 Location Arena::root_pointer() {

@@ -74,21 +74,21 @@ class Arena {
   // cache.
   void reach(Location object, std::uint32_t words) {
     const std::size_t end = offset_of(object) + std::size_t{words} * kBytesPerWord;
-    if (end > out_->size()) grow(end);
+    if (end > reached_) grow(end);
   }
   // Writing: stores `bytes` at `object`, an object of `words` words, the rest of them
   // zero. A large blob at the end of the output is appended, so it is copied and never
   // zeroed first.
   void write_bytes(Location object, std::span<const std::uint8_t> bytes, std::uint32_t words) {
     const std::size_t offset = offset_of(object);
-    if (offset + std::size_t{words} * kBytesPerWord <= out_->size()) {
-      if (!bytes.empty()) std::memcpy(out_->data() + offset, bytes.data(), bytes.size());
+    if (offset + std::size_t{words} * kBytesPerWord <= reached_) {
+      if (!bytes.empty()) std::memcpy(base_ + offset, bytes.data(), bytes.size());
       return;
     }
     append_bytes(offset, bytes, words);
   }
 
-  std::uint8_t* at(Location location) const { return out_->data() + offset_of(location); }
+  std::uint8_t* at(Location location) const { return base_ + offset_of(location); }
 
   // Words used in each segment so far.
   std::vector<std::uint32_t> segment_words() const;
@@ -113,17 +113,22 @@ class Arena {
     store_le<std::uint64_t>(at(pointer), lower | (std::uint64_t{upper} << 32));
   }
   std::size_t offset_of(Location location) const {
-    return segments_at_ + (segment_start_[location.segment] + location.word) * kBytesPerWord;
+    return segment_at_[location.segment] + std::size_t{location.word} * kBytesPerWord;
   }
+  void resize(std::size_t size);
   void grow(std::size_t end);
   void append_bytes(std::size_t offset, std::span<const std::uint8_t> bytes, std::uint32_t words);
 
   std::vector<Segment> segments_;
   std::uint32_t next_size_ = kFirstSegmentWords;
+  // The writing pass's view of the output, kept here rather than read through out_ at
+  // every object: the bytes it writes could alias the vector, so each read would be a
+  // load. The output never moves (reserved), and reached_ follows its size.
   std::vector<std::uint8_t>* out_ = nullptr;
-  std::size_t segments_at_ = 0;               // byte of out_ where segment 0 begins
-  std::size_t message_end_ = 0;               // byte of out_ where the message ends
-  std::vector<std::uint64_t> segment_start_;  // in words from segment 0
+  std::uint8_t* base_ = nullptr;
+  std::size_t reached_ = 0;
+  std::size_t message_end_ = 0;          // byte of the output where the message ends
+  std::vector<std::size_t> segment_at_;  // byte of the output where each segment begins
   std::string refusal_;
 };
 
