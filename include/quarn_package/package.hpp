@@ -25,8 +25,9 @@ namespace quarn_package {
 //
 // No fixed traversal limit is set, so honest messages of any size read in full. This
 // limit exists for security reasons all the same: every read charges each object it
-// visits against a budget equal to the message's own size in words (a zero-sized list
-// element costs one word), and a message that exceeds it is refused as a Capnp
+// visits against a budget equal to the message's own size in words (every list element
+// read as a struct costs at least one word, also a zero-sized one), and a message that
+// exceeds it is refused as a Capnp
 // ReadBudget error. That bounds the work and memory of a read by the input's size,
 // whatever aliasing or zero-sized elements a crafted file uses.
 struct ReaderOptions {

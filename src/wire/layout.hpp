@@ -21,8 +21,9 @@ inline constexpr std::uint32_t kMaxListElements = (1u << 29) - 1;
 inline constexpr std::uint32_t kMaxSegmentWords = 1u << 29;
 inline constexpr std::uint32_t kFirstSegmentWords = 1024;
 // The framing refuses tables with more segments than this before allocating anything.
-// libcapnp's stream reader refuses 512 and more; we accept no table that it refuses.
-inline constexpr std::uint32_t kMaxSegments = 511;
+// A table of more segments is absurd for any message a writer builds; the limit keeps the
+// segment list small and is checked before anything is allocated.
+inline constexpr std::uint32_t kMaxSegments = 512;
 
 // Section sizes of a struct, in words and pointers.
 struct StructSize {

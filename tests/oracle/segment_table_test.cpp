@@ -1,5 +1,6 @@
 // The segment count our readers accept, against libcapnp's stream reader: a valid package
-// followed by empty segments, which the framing allows, up to the count libcapnp refuses.
+// followed by empty segments, which the framing allows. We refuse tables of more than 512
+// segments; libcapnp's stream reader already refuses 512 itself, its flat reader never.
 #include <gtest/gtest.h>
 
 #include <capnp/serialize.h>
@@ -25,7 +26,7 @@ bool libcapnp_stream_reads(const Bytes& bytes) {
   }
 }
 
-TEST(SegmentTable, CountLimitIsLibcapnps) {
+TEST(SegmentTable, MoreThan512SegmentsAreRefused) {
   const Application app = quarn_package::testing::full_application();
   const Bytes package = written(app);
   for (std::size_t count : {2u, 100u, 510u, 511u, 512u, 513u}) {
@@ -33,8 +34,8 @@ TEST(SegmentTable, CountLimitIsLibcapnps) {
     std::vector<Words> segments = segments_of(package);
     segments.resize(count);
     const Bytes bytes = frame(segments);
-    const bool accepted = libcapnp_stream_reads(bytes);
-    EXPECT_EQ(accepted, count < 512);
+    EXPECT_EQ(libcapnp_stream_reads(bytes), count < 512);
+    const bool accepted = count <= 512;
 
     std::istringstream stream(std::string(bytes.begin(), bytes.end()));
     for (const Result<Application>& ours : {Application::read(bytes), Application::read(stream)}) {
